@@ -1,0 +1,45 @@
+// MD5 chaining state, the 16-byte digest and the block compression.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The four chaining words A, B, C, D, in that order.
+struct DigestState {
+    uint32_t a;
+    uint32_t b;
+    uint32_t c;
+    uint32_t d;
+};
+
+// A, B, C, D, each little-endian: the byte order in which MD5 results are written.
+struct Md5Digest {
+    unsigned char bytes[16];
+};
+
+inline constexpr DigestState kMd5InitialState = {0x67452301u, 0xEFCDAB89u, 0x98BADCFEu, 0x10325476u};
+
+// Compresses one 64-byte block, which may lie at any address, into the four words.
+void Md5Transform(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, const unsigned char* block);
+
+// Compresses `count` consecutive blocks starting at `blocks`; the same as calling
+// Md5Transform on each in turn, but the state stays in registers between blocks.
+void Md5TransformBlocks(DigestState& state, const unsigned char* blocks, uint64_t count);
+
+// The implementations of the compression. The fastest one the processor and the
+// operating system support is chosen on first use; tests may force another.
+enum class Md5Variant {
+    Portable,
+    Avx512,
+};
+
+// True when this processor and operating system can run the variant.
+bool Md5VariantSupported(Md5Variant variant);
+// The variant in use now.
+Md5Variant Md5ActiveVariant();
+// Makes every later transform use `variant`; false (and nothing changed) when it is not supported.
+bool Md5ForceVariant(Md5Variant variant);
+const char* Md5VariantName(Md5Variant variant);
+
+// Writes A, B, C, D little-endian into the digest.
+void Md5StoreDigest(const DigestState& state, Md5Digest& digest);

@@ -1,0 +1,79 @@
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <cstdio>
+#include <stdexcept>
+#include <vector>
+
+#include "tests/oracle_md5.h"
+
+namespace {
+
+class CryptoApiMd5 {
+public:
+    CryptoApiMd5()
+    {
+        if (!CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT))
+            throw std::runtime_error("CryptAcquireContext failed");
+        if (!CryptCreateHash(provider, CALG_MD5, 0, 0, &hash))
+            throw std::runtime_error("CryptCreateHash failed");
+    }
+    ~CryptoApiMd5()
+    {
+        CryptDestroyHash(hash);
+        CryptReleaseContext(provider, 0);
+    }
+    void Add(const void* data, size_t length)
+    {
+        const BYTE* bytes = static_cast<const BYTE*>(data);
+        while (length > 0) {
+            const DWORD piece = length > (1u << 30) ? (1u << 30) : static_cast<DWORD>(length);
+            if (!CryptHashData(hash, bytes, piece, 0))
+                throw std::runtime_error("CryptHashData failed");
+            bytes += piece;
+            length -= piece;
+        }
+    }
+    std::string Hex()
+    {
+        BYTE digest[16];
+        DWORD length = sizeof digest;
+        if (!CryptGetHashParam(hash, HP_HASHVAL, digest, &length, 0))
+            throw std::runtime_error("CryptGetHashParam failed");
+        std::string text;
+        char pair[3];
+        for (DWORD i = 0; i < length; ++i) {
+            std::snprintf(pair, sizeof pair, "%02X", digest[i]);
+            text += pair;
+        }
+        return text;
+    }
+
+private:
+    HCRYPTPROV provider = 0;
+    HCRYPTHASH hash = 0;
+};
+
+}  // namespace
+
+std::string OracleMd5Hex(const void* data, size_t length)
+{
+    CryptoApiMd5 md5;
+    md5.Add(data, length);
+    return md5.Hex();
+}
+
+std::string OracleMd5HexOfFile(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot open " + path);
+    CryptoApiMd5 md5;
+    std::vector<unsigned char> buffer(1 << 20);
+    DWORD got = 0;
+    while (ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got > 0)
+        md5.Add(buffer.data(), got);
+    CloseHandle(file);
+    return md5.Hex();
+}

@@ -1,0 +1,47 @@
+#include <openssl/evp.h>
+
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+#include "tests/oracle_md5.h"
+
+namespace {
+std::string Hex(const unsigned char* bytes, unsigned length)
+{
+    std::string text;
+    char pair[3];
+    for (unsigned i = 0; i < length; ++i) {
+        std::snprintf(pair, sizeof pair, "%02X", bytes[i]);
+        text += pair;
+    }
+    return text;
+}
+}  // namespace
+
+std::string OracleMd5Hex(const void* data, size_t length)
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned digestLength = 0;
+    if (EVP_Digest(data, length, digest, &digestLength, EVP_md5(), nullptr) != 1)
+        throw std::runtime_error("EVP_Digest failed");
+    return Hex(digest, digestLength);
+}
+
+std::string OracleMd5HexOfFile(const std::string& path)
+{
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!file)
+        throw std::runtime_error("cannot open " + path);
+    std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+    EVP_DigestInit_ex(context.get(), EVP_md5(), nullptr);
+    std::vector<unsigned char> buffer(1 << 20);
+    size_t got;
+    while ((got = std::fread(buffer.data(), 1, buffer.size(), file.get())) > 0)
+        EVP_DigestUpdate(context.get(), buffer.data(), got);
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned digestLength = 0;
+    EVP_DigestFinal_ex(context.get(), digest, &digestLength);
+    return Hex(digest, digestLength);
+}
