@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, everything Harnox needs to build, test and run.
+# Run as root on Debian 12. Does nothing when all of it is already there.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ pkg-config
+    mingw-w64 binutils-mingw-w64
+    wine wine64 xvfb xauth x11-utils
+    googletest libgtest-dev libssl-dev libbenchmark-dev
+    clang-14 libclang-rt-14-dev
+    coreutils openssl python3
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "setup: installing ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
