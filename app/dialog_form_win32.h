@@ -1,0 +1,7 @@
+// The calculate command over the main window's fields and the performance counter.
+#pragma once
+
+#include <windows.h>
+
+// What Calc MD5 does, on the main window: true when a digest was computed and shown.
+bool CalculateCommand(HWND window);
