@@ -1,5 +1,6 @@
 // Identifiers of the program's resources and controls.
-#pragma once
+#ifndef HARNOX_RESOURCE_H
+#define HARNOX_RESOURCE_H
 
 #define IDD_MAIN 101
 #define IDI_APP 105
@@ -16,3 +17,5 @@
 #define IDC_FILE 1013
 
 #define IDS_FILE_FILTER 40000
+
+#endif
