@@ -1,0 +1,234 @@
+// Calc MD5 against a form and a clock of the test's own, over real files.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/calculate_command.h"
+#include "app/system_clock.h"
+#include "tests/flaky_file_platform.h"
+#include "tests/oracle_md5.h"
+#include "tests/test_support.h"
+
+namespace {
+
+const std::string kWaiting = "Running MD5 Calc\xA3\xACPlease Waiting...";
+const std::string kTooLong = "Sorry\xA3\xACthe source string cannot over 4094 bytes length";
+const std::string kCannotOpen = "Sorry\xA3\xACthe file cannot be opened";
+const std::string kCannotRead = "Sorry\xA3\xACthe file cannot be read";
+const std::string kEmptyDigest = "D41D8CD98F00B204E9800998ECF8427E";
+
+// Fields that behave as a dialog's edit fields do: a read copies at most size - 1
+// bytes and a zero, and reports how many bytes it copied.
+struct FakeForm {
+    explicit FakeForm(std::string sourceText = "", std::string fileText = "")
+        : source(std::move(sourceText)), file(std::move(fileText)) {}
+
+    std::string source;
+    std::string file;
+    std::string md5;
+    std::vector<std::string> md5Writes;
+    int fileReads = 0;
+
+    static int Copy(const std::string& field, char* buffer, int size)
+    {
+        const int count = static_cast<int>(field.size()) < size - 1 ? static_cast<int>(field.size()) : size - 1;
+        std::memcpy(buffer, field.data(), static_cast<size_t>(count));
+        buffer[count] = '\0';
+        return count;
+    }
+    int ReadSource(char* buffer, int size) { return Copy(source, buffer, size); }
+    int ReadFile(char* buffer, int size)
+    {
+        ++fileReads;
+        return Copy(file, buffer, size);
+    }
+    void WriteMd5(const char* text)
+    {
+        md5 = text;
+        md5Writes.push_back(md5);
+    }
+    void EmptyFile() { file.clear(); }
+};
+
+// Hands out the frequency and the given counter readings in turn.
+struct FakeClock {
+    int64_t frequency = 1000;
+    std::deque<int64_t> readings{0, 0};
+    int64_t Frequency() { return frequency; }
+    int64_t Counter()
+    {
+        const int64_t reading = readings.front();
+        readings.pop_front();
+        return reading;
+    }
+};
+
+std::string OracleOf(const std::string& text)
+{
+    return OracleMd5Hex(text.data(), text.size());
+}
+
+TEST(CalculateCommand, SourceIsHashedAndEmptiesFile)
+{
+    FakeForm form("abc", "some path");
+    FakeClock clock;
+    EXPECT_TRUE(CalculateCommand(form, clock));
+    EXPECT_EQ("900150983CD24FB0D6963F7D28E17F72", form.md5);
+    EXPECT_EQ((std::vector<std::string>{kWaiting, form.md5}), form.md5Writes);
+    EXPECT_EQ("", form.file);
+    EXPECT_EQ(0, form.fileReads);
+}
+
+TEST(CalculateCommand, SourceWinsOverAFileThatWouldNotOpen)
+{
+    FakeForm form("x", "/no/such/folder/file");
+    FakeClock clock;
+    EXPECT_TRUE(CalculateCommand(form, clock));
+    EXPECT_EQ(OracleOf("x"), form.md5);
+    EXPECT_EQ("", form.file);
+}
+
+TEST(CalculateCommand, SourceLengthLimitCountsBytes)
+{
+    const std::string longest(4094, 'q');
+    FakeForm form(longest, "path");
+    FakeClock clock;
+    EXPECT_TRUE(CalculateCommand(form, clock));
+    EXPECT_EQ(OracleOf(longest), form.md5);
+
+    // 2047 double-byte characters make 4094 bytes.
+    std::string doubleByte;
+    for (int i = 0; i < 2047; ++i)
+        doubleByte += "\xC4\xE3";
+    form = FakeForm(doubleByte, "path");
+    EXPECT_TRUE(CalculateCommand(form, clock));
+    EXPECT_EQ(OracleOf(doubleByte), form.md5);
+
+    for (size_t length : {size_t{4095}, size_t{4096}, size_t{10000}}) {
+        form = FakeForm(std::string(length, 'q'), "path kept");
+        EXPECT_FALSE(CalculateCommand(form, clock)) << length;
+        EXPECT_EQ((std::vector<std::string>{kWaiting, kTooLong}), form.md5Writes);
+        EXPECT_EQ("path kept", form.file);
+        EXPECT_EQ(0, form.fileReads);
+    }
+}
+
+TEST(CalculateCommand, SourceIsHashedAsTyped)
+{
+    for (const std::string source : {"   ", " abc ", "a\tb", "\xA3\xAC"}) {
+        FakeForm form(source, "");
+        FakeClock clock;
+        EXPECT_TRUE(CalculateCommand(form, clock));
+        EXPECT_EQ(OracleOf(source), form.md5) << '"' << source << '"';
+    }
+}
+
+TEST(CalculateCommand, NothingToHashLeavesTheWaitingText)
+{
+    FakeForm form;
+    FakeClock clock;
+    EXPECT_FALSE(CalculateCommand(form, clock));
+    EXPECT_EQ((std::vector<std::string>{kWaiting}), form.md5Writes);
+    EXPECT_EQ(1, form.fileReads);
+    EXPECT_EQ(2u, clock.readings.size()) << "nothing was timed";
+}
+
+TEST(CalculateCommand, FileDigestShowsItsTime)
+{
+    ScratchFolder folder;
+    const std::vector<unsigned char> bytes = RandomBytes(300000, 42);
+    const std::string path = folder.Write("data.bin", bytes);
+    FakeForm form("", path);
+    FakeClock clock{10000, {500, 519}};  // 1.9 ms
+    EXPECT_TRUE(CalculateCommand(form, clock));
+    EXPECT_EQ(OracleMd5HexOfFile(path) + ":1 ms used", form.md5);
+    EXPECT_EQ((std::vector<std::string>{kWaiting, form.md5}), form.md5Writes);
+    EXPECT_EQ(path, form.file);
+    EXPECT_TRUE(clock.readings.empty());
+}
+
+TEST(CalculateCommand, EmptyFileShowsTheDigestOfNothing)
+{
+    ScratchFolder folder;
+    FakeForm form("", folder.Write("empty", std::string()));
+    FakeClock clock;
+    EXPECT_TRUE(CalculateCommand(form, clock));
+    EXPECT_EQ(kEmptyDigest + ":0 ms used", form.md5);
+}
+
+TEST(CalculateCommand, FileThatCannotBeOpenedIsSaidSo)
+{
+    ScratchFolder folder;
+    const std::string paths[] = {folder.PathOf("missing"), folder.PathOf(""), folder.PathOf("."),
+                                 std::string(5000, 'x'), folder.PathOf("missing") + std::string(300, 'y')};
+    for (const std::string& path : paths) {
+        FakeForm form("", path);
+        FakeClock clock;
+        EXPECT_FALSE(CalculateCommand(form, clock)) << path;
+        EXPECT_EQ((std::vector<std::string>{kWaiting, kCannotOpen}), form.md5Writes);
+        EXPECT_EQ(path, form.file) << "the File field keeps its text";
+    }
+}
+
+TEST(CalculateCommand, FileThatFailsWhileReadIsSaidSo)
+{
+    ScratchFolder folder;
+    FlakyFilePlatform::Reset();
+    const std::string path = folder.Write("big", RandomBytes(64 * 64 * 1024 + 1, 3));
+    FlakyFilePlatform::mapsBeforeFailure = 1;  // the first view maps, no later one does
+    FakeForm form("", path);
+    FakeClock clock;
+    EXPECT_FALSE(CalculateCommand<BasicMappedFile<FlakyFilePlatform>>(form, clock));
+    EXPECT_EQ((std::vector<std::string>{kWaiting, kCannotRead}), form.md5Writes);
+    EXPECT_EQ(path, form.file);
+    EXPECT_EQ(0, FlakyFilePlatform::filesHeld);
+    EXPECT_EQ(0, FlakyFilePlatform::viewsHeld);
+    FlakyFilePlatform::Reset();
+}
+
+TEST(CalculateCommand, FileIsReleasedAfterEveryCall)
+{
+    ScratchFolder folder;
+    const std::string path = folder.Write("held", RandomBytes(5000, 4));
+    FakeForm form("", path);
+    FakeClock clock;
+    ASSERT_TRUE(CalculateCommand(form, clock));
+    const std::string renamed = folder.PathOf("renamed");
+    EXPECT_EQ(0, std::rename(path.c_str(), renamed.c_str()));
+    EXPECT_EQ(0, std::remove(renamed.c_str()));
+}
+
+TEST(ElapsedMilliseconds, DividesFirstAndTruncates)
+{
+    EXPECT_EQ(1, ElapsedMilliseconds(0, 19, 10000));                 // 1.9 ms
+    EXPECT_EQ(0, ElapsedMilliseconds(100, 107, 10000));              // 0.7 ms
+    EXPECT_EQ(2333, ElapsedMilliseconds(0, 7, 3));                   // a frequency that does not divide evenly
+    EXPECT_EQ(153, ElapsedMilliseconds(1000, 1000 + 459, 3000));
+    // Ten minutes on a 10 MHz counter far into its range: the full 64-bit difference counts.
+    const int64_t start = int64_t{1} << 62;
+    EXPECT_EQ(600000, ElapsedMilliseconds(start, start + 6000000000, 10000000));
+    EXPECT_EQ(1199864, ElapsedMilliseconds(0, int64_t{1} << 32, 3579545));
+}
+
+TEST(ElapsedMilliseconds, TimesBeyondTheRangeAreHeldAtItsEnds)
+{
+    EXPECT_EQ(INT32_MAX, ElapsedMilliseconds(0, int64_t{1} << 62, 1));
+    EXPECT_EQ(INT32_MAX, ElapsedMilliseconds(0, 5, 0));
+    EXPECT_EQ(0, ElapsedMilliseconds(0, 0, 0));
+}
+
+TEST(SystemClock, CountsForwardAtItsFrequency)
+{
+    SystemClock clock;
+    EXPECT_GT(clock.Frequency(), 0);
+    const int64_t first = clock.Counter();
+    const int64_t second = clock.Counter();
+    EXPECT_LE(first, second);
+}
+
+}  // namespace

@@ -1,0 +1,115 @@
+// Calc MD5 through real edit fields: the texts go in and out with
+// GetDlgItemTextA and SetDlgItemTextA, and files through the real file system.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "app/dialog_form_win32.h"
+#include "res/resource.h"
+#include "tests/oracle_md5.h"
+#include "tests/test_support.h"
+
+namespace {
+
+// A plain window holding the three fields the command uses.
+class FieldsWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        window = CreateWindowExA(0, "STATIC", "fields", WS_OVERLAPPED, 0, 0, 400, 200, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(nullptr, window);
+        for (int id : {IDC_SOURCE, IDC_FILE, IDC_MD5})
+            ASSERT_NE(nullptr, CreateWindowExA(0, "EDIT", "", WS_CHILD | ES_AUTOHSCROLL, 0, 0, 300, 20, window,
+                                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                               GetModuleHandleA(nullptr), nullptr));
+    }
+    void TearDown() override { DestroyWindow(window); }
+
+    void Set(int id, const std::string& text) { SetDlgItemTextA(window, id, text.c_str()); }
+    std::string Get(int id)
+    {
+        char text[8192];
+        const UINT length = GetDlgItemTextA(window, id, text, sizeof text);
+        return std::string(text, length);
+    }
+
+    HWND window = nullptr;
+    ScratchFolder folder;
+};
+
+TEST_F(FieldsWindow, TypedTextIsHashedAndEmptiesFile)
+{
+    Set(IDC_SOURCE, "abc");
+    Set(IDC_FILE, "C:\\somewhere\\file.bin");
+    EXPECT_TRUE(CalculateCommand(window));
+    EXPECT_EQ("900150983CD24FB0D6963F7D28E17F72", Get(IDC_MD5));
+    EXPECT_EQ("", Get(IDC_FILE));
+    EXPECT_EQ("abc", Get(IDC_SOURCE));
+}
+
+TEST_F(FieldsWindow, OverlongTextIsRefusedWithTheMessageBytes)
+{
+    Set(IDC_SOURCE, std::string(6000, 'z'));
+    Set(IDC_FILE, "kept");
+    EXPECT_FALSE(CalculateCommand(window));
+    EXPECT_EQ("Sorry\xA3\xACthe source string cannot over 4094 bytes length", Get(IDC_MD5));
+    EXPECT_EQ("kept", Get(IDC_FILE));
+
+    Set(IDC_SOURCE, std::string(4094, 'z'));
+    EXPECT_TRUE(CalculateCommand(window));
+    const std::string longest(4094, 'z');
+    EXPECT_EQ(OracleMd5Hex(longest.data(), longest.size()), Get(IDC_MD5));
+}
+
+TEST_F(FieldsWindow, NothingToHashLeavesTheWaitingText)
+{
+    EXPECT_FALSE(CalculateCommand(window));
+    EXPECT_EQ("Running MD5 Calc\xA3\xACPlease Waiting...", Get(IDC_MD5));
+}
+
+TEST_F(FieldsWindow, FileIsHashedTimedAndReleased)
+{
+    const std::string path = folder.Write("data.bin", RandomBytes(100000, 8));
+    Set(IDC_FILE, path);
+    EXPECT_TRUE(CalculateCommand(window));
+    const std::string shown = Get(IDC_MD5);
+    EXPECT_TRUE(std::regex_match(shown, std::regex(OracleMd5HexOfFile(path) + ":[0-9]+ ms used"))) << shown;
+    EXPECT_EQ(path, Get(IDC_FILE));
+    EXPECT_TRUE(DeleteFileA(path.c_str())) << "the file is still held after the command";
+}
+
+TEST_F(FieldsWindow, EmptyFileIsNotAFailure)
+{
+    Set(IDC_FILE, folder.Write("empty", std::string()));
+    EXPECT_TRUE(CalculateCommand(window));
+    EXPECT_TRUE(std::regex_match(Get(IDC_MD5), std::regex("D41D8CD98F00B204E9800998ECF8427E:[0-9]+ ms used")))
+        << Get(IDC_MD5);
+}
+
+TEST_F(FieldsWindow, FilesThatCannotBeOpenedAreSaidSo)
+{
+    const std::string cannotOpen = "Sorry\xA3\xACthe file cannot be opened";
+    const std::string locked = folder.Write("locked", RandomBytes(1000, 9));
+    // Another program holds it without letting others read.
+    HANDLE holder = CreateFileA(locked.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    const std::string paths[] = {locked, folder.PathOf("missing"), folder.PathOf("."),
+                                 folder.PathOf(std::string(300, 'n'))};
+    for (const std::string& path : paths) {
+        Set(IDC_FILE, path);
+        EXPECT_FALSE(CalculateCommand(window)) << path;
+        EXPECT_EQ(cannotOpen, Get(IDC_MD5)) << path;
+        EXPECT_EQ(path, Get(IDC_FILE));
+    }
+    CloseHandle(holder);
+    Set(IDC_FILE, locked);
+    EXPECT_TRUE(CalculateCommand(window));
+    EXPECT_EQ(OracleMd5HexOfFile(locked), Get(IDC_MD5).substr(0, 32));
+}
+
+}  // namespace
