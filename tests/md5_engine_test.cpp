@@ -152,7 +152,8 @@ TEST_P(FinalBlocks, LayoutCountAndReadsAreAsTabled)
 
     unsigned char tailCopy[128] = {};
     const uint64_t tailStart = row.length > 128 ? row.length - 128 : 0;
-    std::memcpy(tailCopy, input.data() + tailStart, row.length - tailStart);
+    if (row.length != 0)
+        std::memcpy(tailCopy, input.data() + tailStart, row.length - tailStart);
     unsigned char finalArea[128];
     std::memset(finalArea, 0xEE, sizeof finalArea);
     const uint64_t count = BuildFinalBlocks(tailCopy, row.length, finalArea);
@@ -167,7 +168,9 @@ TEST_P(FinalBlocks, LayoutCountAndReadsAreAsTabled)
     // Before the 0x80: the input bytes that follow the leading whole blocks.
     const uint64_t firstInFinal = oneBlock ? 0 : row.count * 64;
     EXPECT_EQ(row.markerAt, row.length - firstInFinal);
-    EXPECT_EQ(0, std::memcmp(finalArea, input.data() + firstInFinal, row.markerAt));
+    if (row.markerAt != 0) {
+        EXPECT_EQ(0, std::memcmp(finalArea, input.data() + firstInFinal, row.markerAt));
+    }
     for (uint64_t i = row.markerAt + 1; i < bitCountAt; ++i)
         ASSERT_EQ(0, finalArea[i]) << "byte " << i;
     if (oneBlock) {
