@@ -1,0 +1,488 @@
+// Throughput of the digest engine beside OpenSSL's MD5, measured in one run:
+//   - Md5OfBuffer for each compression variant against OpenSSL's EVP one-shot and
+//     streaming digests, from 64 bytes to 64 MiB;
+//   - Md5OfMappedFile over a 1 GiB file in the page cache against OpenSSL fed by
+//     read(), and the mapped window's reads alone (no compression);
+//   - the core clock, from a chain of dependent additions (one per cycle), so that
+//     every throughput is also shown in cycles per byte.
+// Google Benchmark prints its own report; a summary with the medians, the ratios and
+// cycles per byte follows it.
+//
+// Options besides Google Benchmark's: --file=PATH uses that file (kept) instead of a
+// 1 GiB file made and removed in $TMPDIR; --file_size_mib=N sets the made file's size.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <openssl/evp.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/md5_digest.h"
+#include "fileio/mapped_file.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr uint64_t kMiB = uint64_t{1} << 20;
+const uint64_t kBufferSizes[] = {64, 1024, 16 * 1024, kMiB, 64 * kMiB};
+// Each measured run digests about this much, so that one run takes a few tenths of a second.
+constexpr uint64_t kBytesPerRun = 128 * kMiB;
+
+// Every measured run, by benchmark: bytes per second, and minor faults per run.
+struct Runs {
+    std::vector<double> bytesPerSecond;
+    std::vector<double> minorFaults;
+};
+std::map<std::string, Runs> results;
+
+std::string fileUnderTest;
+Md5Variant defaultVariant = Md5Variant::Portable;
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+long MinorFaults()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
+// Times the benchmark loop itself, so that the summary can be built without a
+// reporter of its own. Iteration counts are fixed, so every call is a measured run.
+struct RunTimer {
+    benchmark::State& state;
+    std::string key;
+    uint64_t bytesPerIteration;
+    Clock::time_point start = Clock::now();
+    long faultsAtStart = MinorFaults();
+
+    ~RunTimer()
+    {
+        if (state.error_occurred())
+            return;
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        const double bytes = static_cast<double>(bytesPerIteration) * static_cast<double>(state.iterations());
+        Runs& runs = results[key];
+        runs.bytesPerSecond.push_back(bytes / seconds);
+        runs.minorFaults.push_back(static_cast<double>(MinorFaults() - faultsAtStart) /
+                                   static_cast<double>(state.iterations()));
+        state.SetBytesProcessed(static_cast<int64_t>(bytes));
+    }
+};
+
+// One dependent addition per cycle: the empty asm keeps each addition, and keeps
+// the compiler from folding the chain into one multiply. The loop counter runs
+// beside the chain. Best of many short measurements, since a measurement can only
+// be slowed by other work on the machine.
+double MeasureCoreHz()
+{
+    double best = 0;
+    for (int attempt = 0; attempt < 25; ++attempt) {
+        constexpr uint64_t kRounds = 4'000'000;
+        uint64_t x = 0;
+        const Clock::time_point start = Clock::now();
+        for (uint64_t i = 0; i < kRounds; ++i) {
+#define HARNOX_ADD1 x += 1; __asm__ volatile("" : "+r"(x));
+#define HARNOX_ADD4 HARNOX_ADD1 HARNOX_ADD1 HARNOX_ADD1 HARNOX_ADD1
+            HARNOX_ADD4 HARNOX_ADD4 HARNOX_ADD4 HARNOX_ADD4
+#undef HARNOX_ADD4
+#undef HARNOX_ADD1
+        }
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        benchmark::DoNotOptimize(x);
+        best = std::max(best, 16.0 * kRounds / seconds);
+    }
+    return best;
+}
+
+// Pseudo-random bytes, 64 MiB and one more so that an odd start can be taken too.
+const unsigned char* TestBytes()
+{
+    static std::vector<unsigned char> bytes = [] {
+        std::vector<unsigned char> made(64 * kMiB + 64);
+        uint64_t x = 0x9E3779B97F4A7C15u;
+        for (auto& byte : made) {
+            x ^= x << 13;
+            x ^= x >> 7;
+            x ^= x << 17;
+            byte = static_cast<unsigned char>(x >> 24);
+        }
+        return made;
+    }();
+    return bytes.data();
+}
+
+const EVP_MD* FetchedMd5()
+{
+    // Fetched once: EVP_md5() alone would look the implementation up on every init.
+    static EVP_MD* md5 = EVP_MD_fetch(nullptr, "MD5", nullptr);
+    return md5;
+}
+
+std::string Hex(const unsigned char* bytes, unsigned length)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text;
+    for (unsigned i = 0; i < length; ++i) {
+        text += kDigits[bytes[i] >> 4];
+        text += kDigits[bytes[i] & 15];
+    }
+    return text;
+}
+
+std::string SizeName(uint64_t size)
+{
+    if (size >= kMiB)
+        return std::to_string(size / kMiB) + " MiB";
+    if (size >= 1024)
+        return std::to_string(size / 1024) + " KiB";
+    return std::to_string(size) + " B";
+}
+
+int64_t IterationsFor(uint64_t size)
+{
+    return static_cast<int64_t>(std::max<uint64_t>(1, kBytesPerRun / size));
+}
+
+void BufferHarnox(benchmark::State& state, Md5Variant variant)
+{
+    const uint64_t size = static_cast<uint64_t>(state.range(0));
+    if (!Md5ForceVariant(variant)) {
+        state.SkipWithError("this processor cannot run the variant");
+        return;
+    }
+    const unsigned char* data = TestBytes();
+    Md5Digest digest{};
+    RunTimer timer{state, std::string("buffer/") + Md5VariantName(variant) + "/" + std::to_string(size), size};
+    for (auto _ : state) {
+        Md5OfBuffer(data, size, digest);
+        benchmark::DoNotOptimize(digest);
+    }
+}
+
+void BufferOpensslOneShot(benchmark::State& state)
+{
+    const uint64_t size = static_cast<uint64_t>(state.range(0));
+    const unsigned char* data = TestBytes();
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    RunTimer timer{state, "buffer/openssl-oneshot/" + std::to_string(size), size};
+    for (auto _ : state) {
+        EVP_Digest(data, size, digest, nullptr, FetchedMd5(), nullptr);
+        benchmark::DoNotOptimize(digest);
+    }
+}
+
+void BufferOpensslStreaming(benchmark::State& state)
+{
+    const uint64_t size = static_cast<uint64_t>(state.range(0));
+    const unsigned char* data = TestBytes();
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    EVP_MD_CTX* context = EVP_MD_CTX_new();
+    {
+        RunTimer timer{state, "buffer/openssl-streaming/" + std::to_string(size), size};
+        for (auto _ : state) {
+            EVP_DigestInit_ex(context, FetchedMd5(), nullptr);
+            EVP_DigestUpdate(context, data, size);
+            EVP_DigestFinal_ex(context, digest, nullptr);
+            benchmark::DoNotOptimize(digest);
+        }
+    }
+    EVP_MD_CTX_free(context);
+}
+
+// OpenSSL over plain read() of the file, 64 KiB at a time; also the reference digest.
+std::string OpensslDigestOfFile(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    static std::vector<unsigned char> chunk(64 * 1024);
+    EVP_MD_CTX* context = EVP_MD_CTX_new();
+    EVP_DigestInit_ex(context, FetchedMd5(), nullptr);
+    ssize_t got;
+    while ((got = ::read(fd, chunk.data(), chunk.size())) > 0)
+        EVP_DigestUpdate(context, chunk.data(), static_cast<size_t>(got));
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned length = 0;
+    EVP_DigestFinal_ex(context, digest, &length);
+    EVP_MD_CTX_free(context);
+    ::close(fd);
+    return got < 0 ? std::string() : Hex(digest, length);
+}
+
+uint64_t SizeOfFileUnderTest()
+{
+    MappedFile file;
+    file.Open(fileUnderTest);
+    return file.Size();
+}
+
+std::string& ReferenceDigest()
+{
+    static std::string digest = OpensslDigestOfFile(fileUnderTest);
+    return digest;
+}
+
+void FileHarnox(benchmark::State& state, Md5Variant variant)
+{
+    if (!Md5ForceVariant(variant)) {
+        state.SkipWithError("this processor cannot run the variant");
+        return;
+    }
+    std::string hex;
+    {
+        RunTimer timer{state, std::string("file/") + Md5VariantName(variant), SizeOfFileUnderTest()};
+        for (auto _ : state) {
+            // Opened for every digest, as the program does.
+            MappedFile file;
+            file.Open(fileUnderTest);
+            Md5Digest digest{};
+            if (Md5OfMappedFile(file, digest) != 1) {
+                state.SkipWithError("a read of the file failed");
+                break;
+            }
+            hex = Hex(digest.bytes, 16);
+        }
+    }
+    if (!state.error_occurred() && hex != ReferenceDigest())
+        state.SkipWithError("the digest differs from OpenSSL's");
+}
+
+void FileOpenssl(benchmark::State& state)
+{
+    std::string hex;
+    {
+        RunTimer timer{state, "file/openssl-read", SizeOfFileUnderTest()};
+        for (auto _ : state)
+            hex = OpensslDigestOfFile(fileUnderTest);
+    }
+    if (hex.empty())
+        state.SkipWithError("the file could not be read");
+}
+
+// The window's share of the file digest: the same reads, without the compression.
+void FileReadsAlone(benchmark::State& state)
+{
+    uint64_t moves = 0;
+    {
+        RunTimer timer{state, "file/reads-alone", SizeOfFileUnderTest()};
+        for (auto _ : state) {
+            MappedFile file;
+            file.Open(fileUnderTest);
+            const uint64_t blocks = file.Size() / 64;
+            unsigned char block[64];
+            unsigned char sum = 0;
+            uint64_t lastStart = file.WindowStart();
+            moves = 0;
+            for (uint64_t i = 0; i < blocks; ++i) {
+                file.ReadAt(64 * i, 64, block);
+                sum = static_cast<unsigned char>(sum + block[i & 63]);
+                if (file.WindowStart() != lastStart) {
+                    ++moves;
+                    lastStart = file.WindowStart();
+                }
+            }
+            benchmark::DoNotOptimize(sum);
+        }
+    }
+    state.counters["window_moves"] = static_cast<double>(moves);
+}
+
+// Fills the file with pseudo-random bytes and syncs it, so that it is clean in the page cache.
+bool MakeFile(const std::string& path, uint64_t size)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    std::vector<unsigned char> chunk(kMiB);
+    uint64_t x = 0x2545F4914F6CDD1Du;
+    bool ok = true;
+    for (uint64_t written = 0; ok && written < size; written += chunk.size()) {
+        for (size_t i = 0; i < chunk.size(); i += 8) {
+            x ^= x << 13;
+            x ^= x >> 7;
+            x ^= x << 17;
+            std::memcpy(&chunk[i], &x, 8);
+        }
+        const size_t piece = static_cast<size_t>(std::min<uint64_t>(chunk.size(), size - written));
+        ok = ::write(fd, chunk.data(), piece) == static_cast<ssize_t>(piece);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+double Fastest(const std::vector<double>& values)
+{
+    return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
+}
+
+void PrintSummary(double hzBefore, double hzAfter)
+{
+    const double hz = (hzBefore + hzAfter) / 2;
+    auto fastest = [](const std::string& key) { return Fastest(results[key].bytesPerSecond); };
+    auto median = [](const std::string& key) { return Median(results[key].bytesPerSecond); };
+    auto cell = [&](double bytesPerSecond) {
+        char text[64];
+        if (bytesPerSecond <= 0)
+            std::snprintf(text, sizeof text, "%21s", "-");
+        else
+            std::snprintf(text, sizeof text, "%8.1f MB/s %5.2f c/B", bytesPerSecond / 1e6, hz / bytesPerSecond);
+        return std::string(text);
+    };
+    auto ratio = [](double ours, double theirs) {
+        char text[16];
+        if (ours <= 0 || theirs <= 0)
+            std::snprintf(text, sizeof text, "%6s", "-");
+        else
+            std::snprintf(text, sizeof text, "%5.2fx", ours / theirs);
+        return std::string(text);
+    };
+    auto runsOf = [](const std::string& key) { return results[key].bytesPerSecond.size(); };
+
+    std::printf("\nCore clock: %.3f GHz (dependent additions; %.3f before, %.3f after the benchmarks)\n",
+                hz / 1e9, hzBefore / 1e9, hzAfter / 1e9);
+    std::printf("Throughput of the fastest of %zu runs each (other work on the machine only slows a run);\n"
+                "ratios are harnox over the faster of OpenSSL's two, of the fastest runs and of the medians.\n\n",
+                runsOf("buffer/openssl-oneshot/" + std::to_string(kBufferSizes[0])));
+    std::printf("Md5OfBuffer\n%-7s %-21s %-21s %-21s %-21s %-13s %-13s\n", "size", "harnox portable",
+                "harnox avx512", "openssl one-shot", "openssl streaming", "portable", "avx512");
+    std::printf("%-7s %-21s %-21s %-21s %-21s %-13s %-13s\n", "", "", "", "", "", "best median", "best median");
+    for (uint64_t size : kBufferSizes) {
+        const std::string suffix = "/" + std::to_string(size);
+        const double opensslBest =
+            std::max(fastest("buffer/openssl-oneshot" + suffix), fastest("buffer/openssl-streaming" + suffix));
+        const double opensslMedian =
+            std::max(median("buffer/openssl-oneshot" + suffix), median("buffer/openssl-streaming" + suffix));
+        std::printf("%-7s %s %s %s %s %s %s %s %s\n", SizeName(size).c_str(),
+                    cell(fastest("buffer/portable" + suffix)).c_str(), cell(fastest("buffer/avx512" + suffix)).c_str(),
+                    cell(fastest("buffer/openssl-oneshot" + suffix)).c_str(),
+                    cell(fastest("buffer/openssl-streaming" + suffix)).c_str(),
+                    ratio(fastest("buffer/portable" + suffix), opensslBest).c_str(),
+                    ratio(median("buffer/portable" + suffix), opensslMedian).c_str(),
+                    ratio(fastest("buffer/avx512" + suffix), opensslBest).c_str(),
+                    ratio(median("buffer/avx512" + suffix), opensslMedian).c_str());
+    }
+
+    std::printf("\nFile of %s in the page cache                   vs openssl    minor faults\n",
+                SizeName(SizeOfFileUnderTest()).c_str());
+    std::printf("%-33s %-21s %-13s %s\n", "", "", "best median", "per run");
+    const std::pair<const char*, const char*> rows[] = {
+        {"harnox Md5OfMappedFile, portable", "file/portable"},
+        {"harnox Md5OfMappedFile, avx512", "file/avx512"},
+        {"openssl over read()", "file/openssl-read"},
+        {"mapped window reads alone", "file/reads-alone"},
+    };
+    for (const auto& [label, key] : rows) {
+        std::printf("%-33s %s %s %s %8.0f\n", label, cell(fastest(key)).c_str(),
+                    ratio(fastest(key), fastest("file/openssl-read")).c_str(),
+                    ratio(median(key), median("file/openssl-read")).c_str(), Median(results[key].minorFaults));
+    }
+    std::printf("\nThe compression in use by default here: %s\n", Md5VariantName(defaultVariant));
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // Our own options first; Google Benchmark's defaults are made to suit this program
+    // unless given on the command line.
+    std::vector<char*> arguments(argv, argv + argc);
+    uint64_t fileSizeMiB = 1024;
+    bool madeFile = false;
+    bool repetitionsGiven = false;
+    for (auto it = arguments.begin() + 1; it != arguments.end();) {
+        const std::string argument = *it;
+        if (argument.rfind("--file=", 0) == 0) {
+            fileUnderTest = argument.substr(7);
+            it = arguments.erase(it);
+        } else if (argument.rfind("--file_size_mib=", 0) == 0) {
+            fileSizeMiB = std::strtoull(argument.c_str() + 16, nullptr, 10);
+            it = arguments.erase(it);
+        } else {
+            repetitionsGiven |= argument.rfind("--benchmark_repetitions", 0) == 0;
+            ++it;
+        }
+    }
+    static char repetitions[] = "--benchmark_repetitions=5";
+    static char interleave[] = "--benchmark_enable_random_interleaving=true";
+    if (!repetitionsGiven)
+        arguments.push_back(repetitions);
+    arguments.push_back(interleave);
+    int count = static_cast<int>(arguments.size());
+    benchmark::Initialize(&count, arguments.data());
+    if (benchmark::ReportUnrecognizedArguments(count, arguments.data()))
+        return 1;
+
+    if (fileUnderTest.empty()) {
+        const char* folder = std::getenv("TMPDIR");
+        fileUnderTest = std::string(folder && *folder ? folder : "/tmp") + "/harnox-bench-" +
+                        std::to_string(::getpid()) + ".bin";
+        std::fprintf(stderr, "making a %llu MiB file at %s\n", static_cast<unsigned long long>(fileSizeMiB),
+                     fileUnderTest.c_str());
+        if (!MakeFile(fileUnderTest, fileSizeMiB * kMiB)) {
+            std::fprintf(stderr, "cannot write %s\n", fileUnderTest.c_str());
+            ::unlink(fileUnderTest.c_str());
+            return 1;
+        }
+        madeFile = true;
+    }
+    if (ReferenceDigest().empty()) {
+        std::fprintf(stderr, "cannot read %s\n", fileUnderTest.c_str());
+        return 1;
+    }
+    TestBytes();
+    defaultVariant = Md5ActiveVariant();
+
+    for (Md5Variant variant : {Md5Variant::Portable, Md5Variant::Avx512}) {
+        if (!Md5VariantSupported(variant))
+            continue;
+        const std::string name = Md5VariantName(variant);
+        for (uint64_t size : kBufferSizes)
+            benchmark::RegisterBenchmark(("buffer/harnox-" + name).c_str(), BufferHarnox, variant)
+                ->Arg(static_cast<int64_t>(size))
+                ->Iterations(IterationsFor(size))
+                ->UseRealTime();
+        benchmark::RegisterBenchmark(("file/harnox-" + name).c_str(), FileHarnox, variant)
+            ->Iterations(1)
+            ->UseRealTime();
+    }
+    for (uint64_t size : kBufferSizes) {
+        benchmark::RegisterBenchmark("buffer/openssl-oneshot", BufferOpensslOneShot)
+            ->Arg(static_cast<int64_t>(size))
+            ->Iterations(IterationsFor(size))
+            ->UseRealTime();
+        benchmark::RegisterBenchmark("buffer/openssl-streaming", BufferOpensslStreaming)
+            ->Arg(static_cast<int64_t>(size))
+            ->Iterations(IterationsFor(size))
+            ->UseRealTime();
+    }
+    benchmark::RegisterBenchmark("file/openssl-read", FileOpenssl)->Iterations(1)->UseRealTime();
+    benchmark::RegisterBenchmark("file/reads-alone", FileReadsAlone)->Iterations(1)->UseRealTime();
+
+    const double hzBefore = MeasureCoreHz();
+    benchmark::RunSpecifiedBenchmarks();
+    const double hzAfter = MeasureCoreHz();
+    benchmark::Shutdown();
+    PrintSummary(hzBefore, hzAfter);
+
+    if (madeFile)
+        ::unlink(fileUnderTest.c_str());
+    return 0;
+}
