@@ -1,0 +1,26 @@
+// The dialog shell: the main window, its message loop, the About box and the
+// actions behind the Browse... and Copyto clipboard buttons.
+#pragma once
+
+#include <windows.h>
+
+// The program module: every resource (templates, icon, filter string) is loaded through it.
+extern HINSTANCE programInstance;
+
+// Stores the instance, creates the modeless main window from its template and gives
+// it the program's icon, big and small.
+HWND CreateMainWindow(HINSTANCE instance);
+
+// Runs the thread's messages, with the main window's keyboard interface, until the
+// quit message; returns that message's exit code.
+int RunMessageLoop(HWND mainWindow);
+
+INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK AboutDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Lets the user pick an existing file; 1 when one was chosen and the fields were
+// set, 0 when the Open dialog was cancelled or failed (then no field is touched).
+int BrowseForFile(HWND window);
+
+// Puts the MD5 field's whole text on the clipboard as plain text.
+void CopyResultToClipboard(HWND window);

@@ -1,0 +1,8 @@
+// The program's entry: the main window and its message loop. The command line and
+// the show mode are not used; the window shows itself.
+#include "app/dialog_shell_win32.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    return RunMessageLoop(CreateMainWindow(instance));
+}

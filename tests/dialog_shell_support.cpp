@@ -1,0 +1,154 @@
+#include "tests/dialog_shell_support.h"
+
+#include <cstring>
+#include <vector>
+
+RECT DialogUnitsToPixels(HWND dialog, int x, int y, int width, int height)
+{
+    RECT rect{x, y, width, height};
+    MapDialogRect(dialog, &rect);
+    return rect;
+}
+
+RECT ChildRect(HWND control)
+{
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+std::string ClassOf(HWND window)
+{
+    char name[256] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+std::string TextOf(HWND window)
+{
+    char text[4096] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+void MessagePump::Run(HWND dialog)
+{
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            ++quitMessages;
+            quitCode = message.wParam;
+            continue;
+        }
+        if (!IsWindow(dialog) || !IsDialogMessageA(dialog, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+}
+
+namespace {
+
+ModalDriver* activeDriver = nullptr;
+
+}  // namespace
+
+ModalDriver::ModalDriver(std::function<HWND()> findWindow, std::function<void(HWND)> act)
+    : find(std::move(findWindow)), action(std::move(act))
+{
+    activeDriver = this;
+    timer = SetTimer(nullptr, 0, 50, Tick);
+}
+
+ModalDriver::~ModalDriver()
+{
+    if (timer)
+        KillTimer(nullptr, timer);
+    activeDriver = nullptr;
+}
+
+void CALLBACK ModalDriver::Tick(HWND, UINT, UINT_PTR id, DWORD)
+{
+    ModalDriver* driver = activeDriver;
+    if (!driver || driver->timer != id)
+        return;
+    const HWND found = driver->find();
+    if (!found && ++driver->ticks < 400)
+        return;
+    KillTimer(nullptr, id);
+    driver->timer = 0;
+    if (found) {
+        driver->ran = true;
+        driver->action(found);
+    }
+}
+
+HWND FindOwnedDialog(HWND owner)
+{
+    struct Search {
+        HWND owner;
+        HWND found;
+    } search{owner, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND candidate, LPARAM context) -> BOOL {
+            Search& s = *reinterpret_cast<Search*>(context);
+            if (GetWindow(candidate, GW_OWNER) == s.owner && IsWindowVisible(candidate) && ClassOf(candidate) == "#32770") {
+                s.found = candidate;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void PutClipboardText(const std::string& text)
+{
+    const HWND holder = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(OpenClipboard(holder));
+    EmptyClipboard();
+    const HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+    std::memcpy(GlobalLock(block), text.c_str(), text.size() + 1);
+    GlobalUnlock(block);
+    EXPECT_NE(nullptr, SetClipboardData(CF_TEXT, block));
+    CloseClipboard();
+    DestroyWindow(holder);
+}
+
+std::string ClipboardText()
+{
+    if (!OpenClipboard(nullptr))
+        return "<clipboard busy>";
+    std::string text = "<none>";
+    if (const HANDLE data = GetClipboardData(CF_TEXT)) {
+        text = static_cast<const char*>(GlobalLock(data));
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+void MainWindowTest::SetUp()
+{
+    window = CreateMainWindow(GetModuleHandleA(nullptr));
+    ASSERT_NE(nullptr, window);
+    pump.Run(window);
+}
+
+void MainWindowTest::TearDown()
+{
+    if (IsWindow(window))
+        DestroyWindow(window);
+    pump.Run(window);
+}
+
+void MainWindowTest::Press(UINT key)
+{
+    const HWND target = GetFocus() ? GetFocus() : window;
+    const UINT scan = MapVirtualKeyA(key, 0);
+    PostMessageA(target, WM_KEYDOWN, key, 1 | (scan << 16));
+    PostMessageA(target, WM_KEYUP, key, 1 | (scan << 16) | (1u << 30) | (1u << 31));
+    pump.Run(window);
+}

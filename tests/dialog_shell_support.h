@@ -1,0 +1,77 @@
+// The real main window in the test's own process, built by the program's code from
+// the resources linked into the test, and helpers to drive it and its modal boxes.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "app/dialog_shell_win32.h"
+#include "res/resource.h"
+
+// A template rectangle's x, y, width and height, each converted from dialog units to
+// pixels on its own: left, top, right and bottom hold the four results.
+RECT DialogUnitsToPixels(HWND dialog, int x, int y, int width, int height);
+
+// A control's rectangle in its parent's client coordinates.
+RECT ChildRect(HWND control);
+
+std::string ClassOf(HWND window);
+std::string TextOf(HWND window);
+
+// Handles every waiting message of the thread as the program's loop does, with the
+// dialog keyboard interface of `dialog`. A quit message is kept out of the way and
+// counted; its exit code is recorded.
+struct MessagePump {
+    int quitMessages = 0;
+    WPARAM quitCode = 0xDEAD;
+    void Run(HWND dialog);
+};
+
+// Calls `action` from inside the next modal loop, once `find` returns a window (it
+// is asked again every 50 ms). Gives up after about 20 s. Returns whether the
+// action ran.
+class ModalDriver {
+public:
+    ModalDriver(std::function<HWND()> find, std::function<void(HWND)> action);
+    ~ModalDriver();
+    ModalDriver(const ModalDriver&) = delete;
+    ModalDriver& operator=(const ModalDriver&) = delete;
+    bool Ran() const { return ran; }
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD);
+    std::function<HWND()> find;
+    std::function<void(HWND)> action;
+    UINT_PTR timer = 0;
+    int ticks = 0;
+    bool ran = false;
+};
+
+// A visible dialog box (class #32770) of this thread owned by `owner`, or null.
+HWND FindOwnedDialog(HWND owner);
+
+// Makes the clipboard's plain text `text`, through a window of its own.
+void PutClipboardText(const std::string& text);
+// The clipboard's CF_TEXT, or "<none>" when it has none.
+std::string ClipboardText();
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    HWND Item(int id) const { return GetDlgItem(window, id); }
+    std::string Text(int id) const { return TextOf(Item(id)); }
+    void SetText(int id, const std::string& text) const { SetDlgItemTextA(window, id, text.c_str()); }
+    int FocusId() const { return GetFocus() ? GetDlgCtrlID(GetFocus()) : 0; }
+
+    // Sends a key, down and up, to the focused control and lets the window handle it.
+    void Press(UINT key);
+
+    HWND window = nullptr;
+    MessagePump pump;
+};
