@@ -1,0 +1,450 @@
+// The built programs themselves: the 64-bit one run as its own process and driven
+// through its window, and both files' headers, imports and resources inspected.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "res/resource.h"
+#include "tests/oracle_md5.h"
+
+namespace {
+
+const WORD kChinesePrc = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);
+
+// The build hands over POSIX paths; under Wine they live on drive Z:.
+std::string WindowsPath(std::string path)
+{
+    if (!path.empty() && path[0] == '/')
+        path = "Z:" + path;
+    for (char& c : path) {
+        if (c == '/')
+            c = '\\';
+    }
+    return path;
+}
+
+const std::string kX64Program = WindowsPath(HARNOX_X64_EXE);
+const std::string kI686Program = WindowsPath(HARNOX_I686_EXE);
+
+bool Exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// ---- the 64-bit program, run ----
+
+struct Search {
+    DWORD process;
+    HWND found;
+};
+
+HWND FindProgramWindow(DWORD process)
+{
+    Search search{process, nullptr};
+    for (int attempt = 0; attempt < 600 && !search.found; ++attempt) {
+        EnumWindows(
+            [](HWND candidate, LPARAM context) -> BOOL {
+                Search& s = *reinterpret_cast<Search*>(context);
+                DWORD owner = 0;
+                GetWindowThreadProcessId(candidate, &owner);
+                char caption[64] = {};
+                GetWindowTextA(candidate, caption, sizeof caption);
+                if (owner == s.process && std::strcmp(caption, "Harnox") == 0 && IsWindowVisible(candidate)) {
+                    s.found = candidate;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (!search.found)
+            Sleep(50);
+    }
+    return search.found;
+}
+
+std::string FieldText(HWND control)
+{
+    char text[4096] = {};
+    SendMessageA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+class RunningProgram : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Exists(kX64Program)) << kX64Program;
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        std::string commandLine = "\"" + kX64Program + "\"";
+        ASSERT_TRUE(CreateProcessA(kX64Program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                   &startup, &process));
+        // Once its loop waits for input the window exists.
+        WaitForInputIdle(process.hProcess, 30000);
+        window = FindProgramWindow(process.dwProcessId);
+        ASSERT_NE(nullptr, window) << "no window captioned Harnox";
+    }
+    void TearDown() override
+    {
+        if (process.hProcess) {
+            if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
+                TerminateProcess(process.hProcess, 99);
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        }
+    }
+
+    // The exit code once the process has ended, or STILL_ACTIVE after 30 s.
+    DWORD ExitCode()
+    {
+        WaitForSingleObject(process.hProcess, 30000);
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(process.hProcess, &code);
+        return code;
+    }
+
+    PROCESS_INFORMATION process{};
+    HWND window = nullptr;
+};
+
+TEST_F(RunningProgram, StartsWithFocusInSourceDigestsTypedTextAndQuitsWithZero)
+{
+    EXPECT_EQ(nullptr, GetWindow(window, GW_OWNER));
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    ASSERT_TRUE(GetGUIThreadInfo(process.dwThreadId, &gui));
+    EXPECT_EQ(GetDlgItem(window, IDC_SOURCE), gui.hwndFocus);
+
+    // Escape goes through the program's own loop and must not close anything.
+    PostMessageA(GetDlgItem(window, IDC_SOURCE), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    PostMessageA(GetDlgItem(window, IDC_SOURCE), WM_KEYUP, VK_ESCAPE, 0xC0010001);
+
+    const std::string text = "Harnox out of process";
+    SendMessageA(GetDlgItem(window, IDC_SOURCE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageA(GetDlgItem(window, IDC_CALC), BM_CLICK, 0, 0);
+    EXPECT_EQ(OracleMd5Hex(text.data(), text.size()), FieldText(GetDlgItem(window, IDC_MD5)));
+    EXPECT_TRUE(IsWindow(window));
+
+    SendMessageA(GetDlgItem(window, IDC_QUIT), BM_CLICK, 0, 0);
+    EXPECT_EQ(0u, ExitCode());
+}
+
+TEST_F(RunningProgram, CloseBoxEndsItWithZero)
+{
+    PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(0u, ExitCode());
+}
+
+// ---- both programs, inspected ----
+
+class ProgramFile : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override
+    {
+        path = GetParam() ? kX64Program : kI686Program;
+        if (!GetParam() && !Exists(path))
+            GTEST_SKIP() << "the 32-bit program is not built: " << path;
+        ASSERT_TRUE(Exists(path)) << path;
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(nullptr, module) << GetLastError();
+    }
+    void TearDown() override
+    {
+        if (module)
+            FreeLibrary(module);
+    }
+
+    template <class T>
+    T At(size_t offset) const
+    {
+        T value{};
+        if (offset + sizeof(T) <= bytes.size())
+            std::memcpy(&value, bytes.data() + offset, sizeof(T));
+        else
+            ADD_FAILURE() << "read past the file's end at " << offset;
+        return value;
+    }
+
+    // The file offset of a relative virtual address, through the section table.
+    size_t OffsetOf(uint32_t rva) const
+    {
+        const size_t header = At<uint32_t>(0x3C);
+        const size_t sections = header + 24 + At<uint16_t>(header + 20);
+        for (int i = 0; i < At<uint16_t>(header + 6); ++i) {
+            const size_t entry = sections + 40 * static_cast<size_t>(i);
+            const uint32_t start = At<uint32_t>(entry + 12);
+            const uint32_t size = At<uint32_t>(entry + 8) ? At<uint32_t>(entry + 8) : At<uint32_t>(entry + 16);
+            if (rva >= start && rva < start + size)
+                return rva - start + At<uint32_t>(entry + 20);
+        }
+        ADD_FAILURE() << "address " << rva << " lies in no section";
+        return 0;
+    }
+
+    std::vector<std::string> ImportedDlls() const
+    {
+        const size_t header = At<uint32_t>(0x3C);
+        const bool wide = At<uint16_t>(header + 24) == 0x20B;
+        const size_t directories = header + 24 + (wide ? 112 : 96);
+        const uint32_t imports = At<uint32_t>(directories + 8);
+        std::vector<std::string> names;
+        for (size_t entry = OffsetOf(imports); At<uint32_t>(entry + 12) != 0; entry += 20)
+            names.emplace_back(reinterpret_cast<const char*>(bytes.data() + OffsetOf(At<uint32_t>(entry + 12))));
+        return names;
+    }
+
+    // A resource's bytes, found only in the language 2052.
+    std::vector<unsigned char> Resource(LPCSTR type, LPCSTR name) const
+    {
+        const HRSRC found = FindResourceExA(module, type, name, kChinesePrc);
+        if (!found)
+            return {};
+        const auto* data = static_cast<const unsigned char*>(LockResource(LoadResource(module, found)));
+        return std::vector<unsigned char>(data, data + SizeofResource(module, found));
+    }
+
+    std::string path;
+    std::vector<char> bytes;
+    HMODULE module = nullptr;
+};
+
+TEST_P(ProgramFile, IsAGuiProgramForItsProcessorThatImportsOnlyWindowsOwnDlls)
+{
+    ASSERT_EQ('M', bytes.at(0));
+    ASSERT_EQ('Z', bytes.at(1));
+    const size_t header = At<uint32_t>(0x3C);
+    ASSERT_EQ(0x00004550u, At<uint32_t>(header));
+    EXPECT_EQ(GetParam() ? 0x8664 : 0x014C, At<uint16_t>(header + 4));
+    EXPECT_EQ(GetParam() ? 0x20B : 0x10B, At<uint16_t>(header + 24)) << "PE32+ or PE32";
+    EXPECT_EQ(IMAGE_SUBSYSTEM_WINDOWS_GUI, At<uint16_t>(header + 24 + 68));
+
+    const std::set<std::string> windowsOwn = {"KERNEL32.DLL", "USER32.DLL", "COMDLG32.DLL", "MSVCRT.DLL",
+                                              "GDI32.DLL", "ADVAPI32.DLL"};
+    std::set<std::string> seen;
+    for (std::string name : ImportedDlls()) {
+        for (char& c : name)
+            c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+        EXPECT_TRUE(windowsOwn.count(name)) << name << " is not one of Windows' own";
+        seen.insert(name);
+    }
+    for (const char* needed : {"KERNEL32.DLL", "USER32.DLL", "COMDLG32.DLL"})
+        EXPECT_TRUE(seen.count(needed)) << needed;
+}
+
+TEST_P(ProgramFile, HoldsEveryResourceInChineseOnlyAndNoManifest)
+{
+    const std::pair<LPCSTR, LPCSTR> resources[] = {
+        {RT_DIALOG, MAKEINTRESOURCEA(IDD_MAIN)},   {RT_DIALOG, MAKEINTRESOURCEA(IDD_ABOUT)},
+        {RT_GROUP_ICON, MAKEINTRESOURCEA(IDI_APP)}, {RT_BITMAP, MAKEINTRESOURCEA(IDB_ABOUT)},
+        {RT_STRING, MAKEINTRESOURCEA(IDS_FILE_FILTER / 16 + 1)}, {RT_VERSION, MAKEINTRESOURCEA(1)},
+    };
+    for (const auto& [type, name] : resources) {
+        std::vector<WORD> languages;
+        EnumResourceLanguagesA(
+            module, type, name,
+            [](HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR context) -> BOOL {
+                reinterpret_cast<std::vector<WORD>*>(context)->push_back(language);
+                return TRUE;
+            },
+            reinterpret_cast<LONG_PTR>(&languages));
+        EXPECT_EQ(std::vector<WORD>{kChinesePrc}, languages) << reinterpret_cast<uintptr_t>(type) << "/"
+                                                              << reinterpret_cast<uintptr_t>(name);
+    }
+    EnumResourceNamesA(
+        module, RT_MANIFEST,
+        [](HMODULE, LPCSTR, LPSTR name, LONG_PTR) -> BOOL {
+            ADD_FAILURE() << "a manifest " << reinterpret_cast<uintptr_t>(name);
+            return TRUE;
+        },
+        0);
+}
+
+// Reads a classic dialog template: header, then each item's style, class atom and id.
+struct TemplateItem {
+    DWORD style;
+    DWORD exStyle;
+    WORD id;
+    WORD classAtom;  // 0 when the class is a name
+    WORD textOrdinal;  // 0 when the text is a string
+};
+struct DialogTemplate {
+    DWORD style;
+    DWORD exStyle;
+    std::vector<TemplateItem> items;
+};
+
+DialogTemplate ReadTemplate(const std::vector<unsigned char>& data)
+{
+    DialogTemplate result{};
+    if (data.size() < 18)
+        return result;
+    auto word = [&](size_t at) { return static_cast<WORD>(data.at(at) | data.at(at + 1) << 8); };
+    auto dword = [&](size_t at) { return static_cast<DWORD>(word(at) | word(at + 2) << 16); };
+    // A name or ordinal field: returns the ordinal, or 0 after skipping a string.
+    auto field = [&](size_t& at) -> WORD {
+        if (word(at) == 0xFFFF) {
+            const WORD ordinal = word(at + 2);
+            at += 4;
+            return ordinal;
+        }
+        while (word(at) != 0)
+            at += 2;
+        at += 2;
+        return 0;
+    };
+    result.style = dword(0);
+    result.exStyle = dword(4);
+    const WORD count = word(8);
+    size_t at = 18;
+    field(at);  // menu
+    field(at);  // class
+    field(at);  // caption
+    if (result.style & DS_SETFONT) {
+        at += 2;
+        field(at);
+    }
+    for (WORD i = 0; i < count; ++i) {
+        at = (at + 3) & ~size_t{3};
+        TemplateItem item{};
+        item.style = dword(at);
+        item.exStyle = dword(at + 4);
+        item.id = word(at + 16);
+        at += 18;
+        item.classAtom = field(at);
+        item.textOrdinal = field(at);
+        at += 2 + word(at);
+        result.items.push_back(item);
+    }
+    return result;
+}
+
+TEST_P(ProgramFile, DialogTemplatesAreClassicWithTheirStylesAndPredefinedClassAtoms)
+{
+    const std::vector<unsigned char> mainData = Resource(RT_DIALOG, MAKEINTRESOURCEA(IDD_MAIN));
+    ASSERT_FALSE(mainData.empty());
+    ASSERT_NE(0xFFFF0001u, mainData[0] | mainData[1] << 8 | mainData[2] << 16 | static_cast<unsigned>(mainData[3]) << 24)
+        << "an extended template";
+    const DialogTemplate main = ReadTemplate(mainData);
+    EXPECT_EQ(0x10CA08C4u, main.style);
+    EXPECT_EQ(0x00040100u, main.exStyle);
+    const WORD ids[] = {IDC_SOURCE, IDC_FILE, 0xFFFF, IDC_BROWSE, 0xFFFF, IDC_MD5, IDC_COPY, IDC_QUIT, IDC_CALC, 0xFFFF};
+    const WORD classes[] = {0x81, 0x81, 0x82, 0x80, 0x82, 0x81, 0x80, 0x80, 0x80, 0x82};
+    ASSERT_EQ(10u, main.items.size());
+    for (size_t i = 0; i < 10; ++i) {
+        EXPECT_EQ(ids[i], main.items[i].id) << i;
+        EXPECT_EQ(classes[i], main.items[i].classAtom) << i;
+    }
+
+    const DialogTemplate about = ReadTemplate(Resource(RT_DIALOG, MAKEINTRESOURCEA(IDD_ABOUT)));
+    EXPECT_EQ(0x90C808CCu, about.style);
+    EXPECT_EQ(0u, about.exStyle);
+    ASSERT_EQ(3u, about.items.size());
+    for (const TemplateItem& item : about.items) {
+        EXPECT_EQ(0xFFFF, item.id);
+        EXPECT_EQ(0x82, item.classAtom);
+    }
+    EXPECT_EQ(0x5001000Eu, about.items[0].style);
+    EXPECT_EQ(IDB_ABOUT, about.items[0].textOrdinal) << "the picture's text is the bitmap's number";
+}
+
+TEST_P(ProgramFile, IconIsOne32PixelImageAt8BitsAndThePictureIs64PixelsAt24Bits)
+{
+    const std::vector<unsigned char> group = Resource(RT_GROUP_ICON, MAKEINTRESOURCEA(IDI_APP));
+    ASSERT_EQ(6u + 14u, group.size()) << "one image";
+    EXPECT_EQ(1, group[4] | group[5] << 8);
+    EXPECT_EQ(32, group[6]);
+    EXPECT_EQ(32, group[7]);
+    EXPECT_EQ(8, group[12] | group[13] << 8) << "bits per pixel";
+    const WORD imageId = static_cast<WORD>(group[18] | group[19] << 8);
+    const std::vector<unsigned char> image = Resource(RT_ICON, MAKEINTRESOURCEA(imageId));
+    BITMAPINFOHEADER icon{};
+    ASSERT_GE(image.size(), sizeof icon);
+    std::memcpy(&icon, image.data(), sizeof icon);
+    EXPECT_EQ(32, icon.biWidth);
+    EXPECT_EQ(64, icon.biHeight) << "colour and mask";
+    EXPECT_EQ(8, icon.biBitCount);
+    // Header, 256 colours, 32 x 32 indices, and the 1-bit mask of 32 rows of 4 bytes.
+    EXPECT_EQ(40u + 1024u + 1024u + 128u, image.size());
+
+    const std::vector<unsigned char> bitmap = Resource(RT_BITMAP, MAKEINTRESOURCEA(IDB_ABOUT));
+    BITMAPINFOHEADER picture{};
+    ASSERT_GE(bitmap.size(), sizeof picture);
+    std::memcpy(&picture, bitmap.data(), sizeof picture);
+    EXPECT_EQ(64, picture.biWidth);
+    EXPECT_EQ(64, picture.biHeight);
+    EXPECT_EQ(24, picture.biBitCount);
+    EXPECT_EQ(static_cast<DWORD>(BI_RGB), picture.biCompression);
+}
+
+TEST_P(ProgramFile, FilterStringHasEighteenCharactersWithItsOwnNul)
+{
+    const std::vector<unsigned char> block = Resource(RT_STRING, MAKEINTRESOURCEA(IDS_FILE_FILTER / 16 + 1));
+    ASSERT_GE(block.size(), 2u);
+    // 40000 is the block's first string: a count, then that many UTF-16 characters.
+    const size_t count = block[0] | block[1] << 8;
+    ASSERT_EQ(18u, count);
+    ASSERT_GE(block.size(), 2 + 2 * count);
+    std::string text;
+    for (size_t i = 0; i < count; ++i) {
+        EXPECT_EQ(0, block[3 + 2 * i]);
+        text += static_cast<char>(block[2 + 2 * i]);
+    }
+    EXPECT_EQ(std::string("All Files(*.*)\0*.*", 18), text);
+    EXPECT_EQ('\0', text[14]);
+}
+
+TEST_P(ProgramFile, VersionBlockIs1002InChineseCodePage936)
+{
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    ASSERT_NE(0u, size);
+    std::vector<char> info(size);
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, info.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(0x00010000u, fixed->dwFileVersionMS);
+    EXPECT_EQ(0x00000002u, fixed->dwFileVersionLS);
+    EXPECT_EQ(0x00010000u, fixed->dwProductVersionMS);
+    EXPECT_EQ(0x00000002u, fixed->dwProductVersionLS);
+    EXPECT_EQ(0u, fixed->dwFileFlagsMask);
+    EXPECT_EQ(0u, fixed->dwFileFlags);
+    EXPECT_EQ(0x00040004u, fixed->dwFileOS);
+    EXPECT_EQ(1u, fixed->dwFileType);
+    EXPECT_EQ(0u, fixed->dwFileSubtype);
+    EXPECT_EQ(0u, fixed->dwFileDateMS);
+    EXPECT_EQ(0u, fixed->dwFileDateLS);
+
+    WORD* translation = nullptr;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
+    ASSERT_EQ(4u, length);
+    EXPECT_EQ(0x0804, translation[0]);
+    EXPECT_EQ(0x03A8, translation[1]);
+
+    const std::pair<const char*, const char*> strings[] = {
+        {"FileDescription", "MD5 Velkora"}, {"FileVersion", "1.0.0.2"},         {"InternalName", "Harnox"},
+        {"OriginalFilename", "harnox.exe"}, {"ProductName", "Harnoxen"},        {"ProductVersion", "1.0.0.2"},
+    };
+    for (const auto& [key, expected] : strings) {
+        char* value = nullptr;
+        const std::string query = std::string("\\StringFileInfo\\080403A8\\") + key;
+        ASSERT_TRUE(VerQueryValueA(info.data(), query.c_str(), reinterpret_cast<void**>(&value), &length)) << key;
+        EXPECT_STREQ(expected, value) << key;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, ProgramFile, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "x64" : "i686"; });
+
+}  // namespace
