@@ -54,7 +54,7 @@ ModalDriver* activeDriver = nullptr;
 
 }  // namespace
 
-ModalDriver::ModalDriver(std::function<HWND()> findWindow, std::function<void(HWND)> act)
+ModalDriver::ModalDriver(std::function<HWND()> findWindow, std::function<bool(HWND)> act)
     : find(std::move(findWindow)), action(std::move(act))
 {
     activeDriver = this;
@@ -76,12 +76,13 @@ void CALLBACK ModalDriver::Tick(HWND, UINT, UINT_PTR id, DWORD)
     const HWND found = driver->find();
     if (!found && ++driver->ticks < 400)
         return;
-    KillTimer(nullptr, id);
-    driver->timer = 0;
     if (found) {
         driver->ran = true;
-        driver->action(found);
+        if (!driver->action(found))
+            return;
     }
+    KillTimer(nullptr, id);
+    driver->timer = 0;
 }
 
 HWND FindOwnedDialog(HWND owner)

@@ -32,11 +32,12 @@ struct MessagePump {
 };
 
 // Calls `action` from inside the next modal loop, once `find` returns a window (it
-// is asked again every 50 ms). Gives up after about 20 s. Returns whether the
-// action ran.
+// is asked every 50 ms). An action that returns false is called again on the next
+// tick, so that what it started can be seen to happen. Gives up after about 20 s
+// without a window.
 class ModalDriver {
 public:
-    ModalDriver(std::function<HWND()> find, std::function<void(HWND)> action);
+    ModalDriver(std::function<HWND()> find, std::function<bool(HWND)> action);
     ~ModalDriver();
     ModalDriver(const ModalDriver&) = delete;
     ModalDriver& operator=(const ModalDriver&) = delete;
@@ -45,7 +46,7 @@ public:
 private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD);
     std::function<HWND()> find;
-    std::function<void(HWND)> action;
+    std::function<bool(HWND)> action;
     UINT_PTR timer = 0;
     int ticks = 0;
     bool ran = false;

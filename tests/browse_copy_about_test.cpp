@@ -1,0 +1,472 @@
+// Browse... through the platform's real Open dialog, Copyto clipboard (also when the
+// clipboard or the memory fails it) and the About box, all on the real main window.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <regex>
+#include <string>
+#include <thread>
+
+#include "app/clipboard_copy_win32.h"
+#include "tests/dialog_shell_support.h"
+#include "tests/oracle_md5.h"
+#include "tests/test_support.h"
+
+namespace {
+
+const std::string kWaiting = "Running MD5 Calc\xA3\xACPlease Waiting...";
+
+// Controls of the platform's Open dialog: the file-type list and the file-name field.
+const int kFileTypes = 0x470;  // cmb1
+const int kFileNameEdit = 0x480;  // edt1
+const int kFileNameCombo = 0x47C;  // cmb13
+
+HWND FileNameField(HWND dialog)
+{
+    if (const HWND edit = GetDlgItem(dialog, kFileNameEdit))
+        return edit;
+    const HWND combo = GetDlgItem(dialog, kFileNameCombo);
+    const HWND inner = combo ? FindWindowExA(combo, nullptr, "Edit", nullptr) : nullptr;
+    return inner ? inner : combo;
+}
+
+struct OpenDialogSeen {
+    int filterCount = -1;
+    std::string filter;
+    int selectedFilter = -1;
+    std::string proposedName = "<not seen>";
+};
+
+// Notes what the Open dialog offers, then confirms `path` in it, or cancels when
+// `path` is empty.
+void AnswerOpenDialog(HWND dialog, OpenDialogSeen& seen, const std::string& path)
+{
+    const HWND types = GetDlgItem(dialog, kFileTypes);
+    seen.filterCount = static_cast<int>(SendMessageA(types, CB_GETCOUNT, 0, 0));
+    char text[256] = {};
+    SendMessageA(types, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
+    seen.filter = text;
+    seen.selectedFilter = static_cast<int>(SendMessageA(types, CB_GETCURSEL, 0, 0));
+    seen.proposedName = TextOf(FileNameField(dialog));
+    if (path.empty()) {
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
+        return;
+    }
+    SetWindowTextA(FileNameField(dialog), path.c_str());
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+}
+
+class BrowseTest : public MainWindowTest {
+protected:
+    // Presses Browse... (with an unusual notification code) and answers the Open dialog.
+    INT_PTR Browse(const std::string& path)
+    {
+        ModalDriver driver([this] { return FindOwnedDialog(window); },
+                           [&](HWND dialog) {
+                               AnswerOpenDialog(dialog, seen, path);
+                               return true;
+                           });
+        const INT_PTR result = MainDialogProc(window, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, 0x4242), 0);
+        EXPECT_TRUE(driver.Ran()) << "no Open dialog appeared";
+        pump.Run(window);
+        return result;
+    }
+
+    void ExpectOfferedOneFilterAndNoName() const
+    {
+        EXPECT_EQ(1, seen.filterCount);
+        EXPECT_EQ("All Files(*.*)", seen.filter);
+        EXPECT_EQ(0, seen.selectedFilter);
+        EXPECT_EQ("", seen.proposedName);
+    }
+
+    ScratchFolder folder;
+    OpenDialogSeen seen;
+};
+
+TEST_F(BrowseTest, ChosenFileFillsFileEmptiesTheOthersAndTheNextCalcDigestsIt)
+{
+    const std::vector<unsigned char> content = RandomBytes(300001, 11);
+    const std::string path = folder.Write("chosen file.bin", content);
+    SetText(IDC_SOURCE, "typed before");
+    SetText(IDC_MD5, "an older result");
+
+    EXPECT_EQ(1, Browse(path));
+    ExpectOfferedOneFilterAndNoName();
+    EXPECT_STRCASEEQ(path.c_str(), Text(IDC_FILE).c_str());
+    EXPECT_EQ("", Text(IDC_SOURCE));
+    EXPECT_EQ("", Text(IDC_MD5));
+    EXPECT_EQ(IDC_CALC, FocusId());
+
+    // Space on the focused button is the user's next step.
+    Press(VK_SPACE);
+    const std::string result = Text(IDC_MD5);
+    EXPECT_EQ(OracleMd5HexOfFile(path), result.substr(0, 32));
+    EXPECT_TRUE(std::regex_match(result.substr(32), std::regex(":[0-9]+ ms used"))) << result;
+}
+
+TEST_F(BrowseTest, CancelLeavesEveryFieldExactlyAsItWas)
+{
+    SetText(IDC_FILE, "C:\\earlier\\choice.txt");
+    SetText(IDC_SOURCE, "typed text");
+    SetText(IDC_MD5, "900150983CD24FB0D6963F7D28E17F72");
+    SetFocus(Item(IDC_COPY));
+
+    EXPECT_EQ(0, Browse(""));
+    ExpectOfferedOneFilterAndNoName();
+    EXPECT_EQ("C:\\earlier\\choice.txt", Text(IDC_FILE));
+    EXPECT_EQ("typed text", Text(IDC_SOURCE));
+    EXPECT_EQ("900150983CD24FB0D6963F7D28E17F72", Text(IDC_MD5));
+}
+
+// ---- Copyto clipboard ----
+
+class CopyTest : public MainWindowTest {
+protected:
+    void Calc() { MainDialogProc(window, WM_COMMAND, IDC_CALC, 0); }
+    void Copy() { EXPECT_EQ(0, MainDialogProc(window, WM_COMMAND, MAKEWPARAM(IDC_COPY, BN_CLICKED), 0)); }
+    ScratchFolder folder;
+};
+
+TEST_F(CopyTest, TextDigestGoesToTheClipboardAsPlainText)
+{
+    PutClipboardText("earlier");
+    SetText(IDC_SOURCE, "abc");
+    Calc();
+    Copy();
+    EXPECT_EQ(OracleMd5Hex("abc", 3), ClipboardText());
+    EXPECT_EQ(32, clipboardCount);
+}
+
+TEST_F(CopyTest, FileDigestGoesWithItsTimingTail)
+{
+    const std::string path = folder.Write("data.bin", RandomBytes(70000, 5));
+    SetText(IDC_FILE, path);
+    Calc();
+    Copy();
+    const std::string copied = ClipboardText();
+    EXPECT_EQ(Text(IDC_MD5), copied);
+    EXPECT_EQ(OracleMd5HexOfFile(path), copied.substr(0, 32));
+    EXPECT_TRUE(std::regex_match(copied.substr(32), std::regex(":[0-9]+ ms used"))) << copied;
+}
+
+TEST_F(CopyTest, MessagesAreCopiedAsTheyStandWithTheirCodePageBytes)
+{
+    Calc();  // nothing to hash: the waiting text stays
+    Copy();
+    EXPECT_EQ(kWaiting, ClipboardText());
+
+    SetText(IDC_SOURCE, std::string(5000, 'x'));
+    Calc();
+    Copy();
+    EXPECT_EQ("Sorry\xA3\xACthe source string cannot over 4094 bytes length", ClipboardText());
+}
+
+TEST_F(CopyTest, EmptyFieldLeavesTheClipboardAlone)
+{
+    PutClipboardText("earlier text");
+    Copy();
+    EXPECT_EQ("earlier text", ClipboardText());
+    EXPECT_EQ(0, clipboardCount);
+}
+
+TEST_F(CopyTest, LongestFieldTextIsCutAt4094Characters)
+{
+    SetText(IDC_MD5, std::string(5000, '7'));
+    Copy();
+    EXPECT_EQ(std::string(4094, '7'), ClipboardText());
+    EXPECT_EQ(4094, clipboardCount);
+}
+
+// The platform's clipboard and memory, counted, each step able to fail on demand.
+struct CountingClipboard {
+    static inline int allocated, freed, locked, opened, closed, handedOver;
+    static inline bool failAllocate, failLock, refuseBlock;
+
+    static void Reset()
+    {
+        allocated = freed = locked = opened = closed = handedOver = 0;
+        failAllocate = failLock = refuseBlock = false;
+    }
+    static HGLOBAL Allocate(UINT flags, SIZE_T bytes)
+    {
+        if (failAllocate)
+            return nullptr;
+        ++allocated;
+        return GlobalAlloc(flags, bytes);
+    }
+    static void* Lock(HGLOBAL block)
+    {
+        if (failLock)
+            return nullptr;
+        ++locked;
+        return GlobalLock(block);
+    }
+    static void Unlock(HGLOBAL block) { GlobalUnlock(block); }
+    static void Free(HGLOBAL block)
+    {
+        ++freed;
+        GlobalFree(block);
+    }
+    static BOOL Open(HWND owner)
+    {
+        const BOOL result = OpenClipboard(owner);
+        opened += result ? 1 : 0;
+        return result;
+    }
+    static void Empty() { EmptyClipboard(); }
+    static HANDLE SetText(HGLOBAL block)
+    {
+        if (refuseBlock)
+            return nullptr;
+        const HANDLE result = SetClipboardData(CF_TEXT, block);
+        handedOver += result ? 1 : 0;
+        return result;
+    }
+    static void Close()
+    {
+        ++closed;
+        CloseClipboard();
+    }
+};
+
+// Another window, on a thread of its own, keeps the clipboard open while it lives.
+class ClipboardHolder {
+public:
+    ClipboardHolder()
+        : thread([this] {
+              const HWND holder = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+              const BOOL opened = OpenClipboard(holder);
+              std::unique_lock<std::mutex> lock(mutex);
+              state = opened ? 1 : -1;
+              changed.notify_all();
+              changed.wait(lock, [this] { return state == 2; });
+              if (opened)
+                  CloseClipboard();
+              DestroyWindow(holder);
+          })
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [this] { return state != 0; });
+        holding = state == 1;
+    }
+    ~ClipboardHolder()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            state = 2;
+        }
+        changed.notify_all();
+        thread.join();
+    }
+    bool holding = false;
+
+private:
+    std::mutex mutex;
+    std::condition_variable changed;
+    int state = 0;
+    std::thread thread;
+};
+
+class CopyFailureTest : public CopyTest {
+protected:
+    void SetUp() override
+    {
+        CopyTest::SetUp();
+        CountingClipboard::Reset();
+        PutClipboardText("earlier");
+        SetText(IDC_MD5, "900150983CD24FB0D6963F7D28E17F72");
+    }
+};
+
+TEST_F(CopyFailureTest, ClipboardHeldByAnotherWindowFreesTheBlockAndCopiesNothing)
+{
+    {
+        ClipboardHolder holder;
+        ASSERT_TRUE(holder.holding);
+        CopyFieldToClipboard<CountingClipboard>(window);
+        CopyResultToClipboard(window);  // the program's own path: no crash, nothing copied
+    }
+    EXPECT_EQ(1, CountingClipboard::allocated);
+    EXPECT_EQ(1, CountingClipboard::freed) << "the block leaked";
+    EXPECT_EQ(0, CountingClipboard::opened);
+    EXPECT_EQ(0, CountingClipboard::closed);
+    EXPECT_EQ("earlier", ClipboardText());
+}
+
+TEST_F(CopyFailureTest, RefusedBlockIsFreedAndTheClipboardClosed)
+{
+    CountingClipboard::refuseBlock = true;
+    CopyFieldToClipboard<CountingClipboard>(window);
+    EXPECT_EQ(1, CountingClipboard::allocated);
+    EXPECT_EQ(1, CountingClipboard::freed);
+    EXPECT_EQ(1, CountingClipboard::opened);
+    EXPECT_EQ(1, CountingClipboard::closed);
+    EXPECT_EQ("<none>", ClipboardText()) << "emptied, then nothing taken";
+}
+
+TEST_F(CopyFailureTest, NoMemoryMeansNothingCopiedAndNothingOpened)
+{
+    CountingClipboard::failAllocate = true;
+    CopyFieldToClipboard<CountingClipboard>(window);
+    EXPECT_EQ(0, CountingClipboard::locked);
+    EXPECT_EQ(0, CountingClipboard::freed);
+    EXPECT_EQ(0, CountingClipboard::opened);
+    EXPECT_EQ("earlier", ClipboardText());
+}
+
+TEST_F(CopyFailureTest, UnlockableBlockIsFreedBeforeTheClipboardIsOpened)
+{
+    CountingClipboard::failLock = true;
+    CopyFieldToClipboard<CountingClipboard>(window);
+    EXPECT_EQ(1, CountingClipboard::allocated);
+    EXPECT_EQ(1, CountingClipboard::freed);
+    EXPECT_EQ(0, CountingClipboard::opened);
+    EXPECT_EQ("earlier", ClipboardText());
+}
+
+TEST_F(CopyFailureTest, HandedOverBlockIsTheClipboardsAndNotFreed)
+{
+    CopyFieldToClipboard<CountingClipboard>(window);
+    EXPECT_EQ(1, CountingClipboard::handedOver);
+    EXPECT_EQ(0, CountingClipboard::freed);
+    EXPECT_EQ(1, CountingClipboard::closed);
+    EXPECT_EQ("900150983CD24FB0D6963F7D28E17F72", ClipboardText());
+}
+
+// ---- the About box ----
+
+struct AboutSeen {
+    HWND box = nullptr;
+    bool mainEnabled = true;
+    bool openAfterCancel = false;
+    bool openAfterEscape = false;
+};
+
+class AboutTest : public MainWindowTest {
+protected:
+    // Opens the box from the system menu's command; `inspect` runs once it is up,
+    // then Escape is tried and a close request ends it.
+    INT_PTR OpenAbout(WPARAM command, const std::function<void(HWND)>& inspect)
+    {
+        bool escaped = false;
+        ModalDriver driver([this] { return FindOwnedDialog(window); },
+                           [&](HWND box) {
+                               if (!escaped) {
+                                   seen.box = box;
+                                   seen.mainEnabled = IsWindowEnabled(window) != 0;
+                                   inspect(box);
+                                   SendMessageA(box, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+                                   seen.openAfterCancel = IsWindow(box) && IsWindowVisible(box);
+                                   // Through the box's own loop, which turns it into IDCANCEL.
+                                   PostMessageA(box, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+                                   PostMessageA(box, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+                                   escaped = true;
+                                   return false;
+                               }
+                               seen.openAfterEscape = box == seen.box;
+                               PostMessageA(box, WM_CLOSE, 0, 0);
+                               return true;
+                           });
+        const INT_PTR result = SendMessageA(window, WM_SYSCOMMAND, command, 0);
+        EXPECT_TRUE(driver.Ran()) << "no About box appeared";
+        return result;
+    }
+
+    AboutSeen seen;
+};
+
+TEST_F(AboutTest, OpensModalFromTheSystemCommandAndOnlyACloseRequestEndsIt)
+{
+    EXPECT_EQ(0, OpenAbout(IDM_ABOUT, [](HWND) {}));
+    ASSERT_NE(nullptr, seen.box);
+    EXPECT_FALSE(seen.mainEnabled) << "the main window took input while the box was open";
+    EXPECT_TRUE(seen.openAfterCancel) << "IDCANCEL closed the box";
+    EXPECT_TRUE(seen.openAfterEscape) << "Escape closed the box";
+    EXPECT_FALSE(IsWindow(seen.box));
+
+    // The main window works again.
+    EXPECT_TRUE(IsWindowEnabled(window));
+    SetText(IDC_SOURCE, "abc");
+    SendMessageA(Item(IDC_CALC), BM_CLICK, 0, 0);
+    pump.Run(window);
+    EXPECT_EQ(OracleMd5Hex("abc", 3), Text(IDC_MD5));
+}
+
+TEST_F(AboutTest, BoxIsTheTemplateWithThePictureAndTwoLines)
+{
+    // Recognised on the low 16 bits of the command alone.
+    OpenAbout(MAKEWPARAM(IDM_ABOUT, 1), [](HWND box) {
+        EXPECT_EQ("About Harnox Velkora", TextOf(box));
+        const DWORD style = static_cast<DWORD>(GetWindowLongA(box, GWL_STYLE));
+        EXPECT_EQ(0x90C808CCu, style & ~static_cast<DWORD>(WS_CLIPSIBLINGS)) << std::hex << style;
+        const DWORD exStyle = static_cast<DWORD>(GetWindowLongA(box, GWL_EXSTYLE));
+        EXPECT_EQ(static_cast<DWORD>(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT), exStyle & ~static_cast<DWORD>(WS_EX_WINDOWEDGE))
+            << std::hex << exStyle;
+        RECT client{};
+        GetClientRect(box, &client);
+        const RECT size = DialogUnitsToPixels(box, 0, 0, 198, 52);
+        EXPECT_EQ(size.right, client.right);
+        EXPECT_EQ(size.bottom, client.bottom);
+
+        HWND picture = GetWindow(box, GW_CHILD);
+        ASSERT_NE(nullptr, picture);
+        const HWND product = GetWindow(picture, GW_HWNDNEXT);
+        ASSERT_NE(nullptr, product);
+        const HWND notice = GetWindow(product, GW_HWNDNEXT);
+        ASSERT_NE(nullptr, notice);
+        EXPECT_EQ(nullptr, GetWindow(notice, GW_HWNDNEXT)) << "no button or other control";
+        for (HWND control : {picture, product, notice}) {
+            EXPECT_STRCASEEQ("Static", ClassOf(control).c_str());
+            EXPECT_EQ(65535, static_cast<int>(GetWindowLongPtrA(control, GWLP_ID)));
+        }
+
+        EXPECT_EQ(0x5001000Eu, static_cast<DWORD>(GetWindowLongA(picture, GWL_STYLE)));
+        const auto bitmap = reinterpret_cast<HBITMAP>(SendMessageA(picture, STM_GETIMAGE, IMAGE_BITMAP, 0));
+        ASSERT_NE(nullptr, bitmap);
+        BITMAP info{};
+        GetObjectA(bitmap, sizeof info, &info);
+        EXPECT_EQ(64, info.bmWidth);
+        EXPECT_EQ(64, info.bmHeight);
+        // The control takes the picture's size at the template's place.
+        const RECT place = DialogUnitsToPixels(box, 6, 5, 0, 0);
+        const RECT pictureRect = ChildRect(picture);
+        EXPECT_EQ(place.left, pictureRect.left);
+        EXPECT_EQ(place.top, pictureRect.top);
+        GetClientRect(picture, &client);
+        EXPECT_EQ(64, client.right);
+        EXPECT_EQ(64, client.bottom);
+
+        EXPECT_EQ("Harnoxen    v1.02", TextOf(product));
+        const std::string line = TextOf(notice);
+        EXPECT_FALSE(line.empty());
+        EXPECT_EQ(std::string::npos, line.find_first_of("\r\n"));
+        struct Row {
+            HWND control;
+            int x, y, width, height;
+        };
+        for (const Row& row : {Row{product, 56, 6, 121, 8}, Row{notice, 56, 24, 124, 8}}) {
+            EXPECT_EQ(0x50020000u, static_cast<DWORD>(GetWindowLongA(row.control, GWL_STYLE)));
+            const RECT expected = DialogUnitsToPixels(box, row.x, row.y, row.width, row.height);
+            const RECT actual = ChildRect(row.control);
+            EXPECT_EQ(expected.left, actual.left);
+            EXPECT_EQ(expected.top, actual.top);
+            EXPECT_EQ(expected.right, actual.right - actual.left);
+            EXPECT_EQ(expected.bottom, actual.bottom - actual.top);
+
+            // Each line fits its control in the box's font: nothing is cut off.
+            const HDC context = GetDC(row.control);
+            const HGDIOBJ old = SelectObject(context, reinterpret_cast<HGDIOBJ>(SendMessageA(row.control, WM_GETFONT, 0, 0)));
+            SIZE extent{};
+            const std::string text = TextOf(row.control);
+            GetTextExtentPoint32A(context, text.c_str(), static_cast<int>(text.size()), &extent);
+            SelectObject(context, old);
+            ReleaseDC(row.control, context);
+            EXPECT_LE(extent.cx, actual.right - actual.left) << text;
+        }
+    });
+    EXPECT_FALSE(IsWindow(seen.box));
+}
+
+}  // namespace
