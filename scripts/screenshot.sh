@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Makes docs/harnox.png, a picture of the real window: the 64-bit program under
+# wine64 on a virtual X server, after typing a text and pressing Calc MD5 with the
+# keyboard. Needs imagemagick and xdotool, which it installs when missing.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if [ "${1:-}" != --on-display ]; then
+    scripts/setup.sh
+    missing=()
+    for package in imagemagick xdotool; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    fi
+    # A build tree and program of its own, out of the way of scripts/build.sh's.
+    [ -f build/screenshot/mingw64/build.ninja ] ||
+        cmake -S . -B build/screenshot/mingw64 -G Ninja -DCMAKE_BUILD_TYPE=Release -DHARNOX_TESTS=OFF \
+            -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake -DHARNOX_DIST_DIR="$PWD/build/screenshot/dist" >/dev/null
+    cmake --build build/screenshot/mingw64 --target harnox -j "$(nproc)"
+    exec xvfb-run -a -s '-screen 0 1024x400x24' "$0" --on-display
+fi
+
+# A Wine prefix of its own. With no window manager on the virtual display, Wine
+# draws the caption and frame itself only for windows it manages itself.
+export WINEPREFIX="$PWD/build/screenshot/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
+mkdir -p "$WINEPREFIX" docs
+wineboot --init >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+
+wine build/screenshot/dist/x64/harnox.exe &
+window=
+for _ in $(seq 100); do
+    window=$(xdotool search --name '^Harnox$' 2>/dev/null | head -n 1) && [ -n "$window" ] && break
+    sleep 0.2
+done
+[ -n "$window" ] || { echo "screenshot: the window did not appear" >&2; exit 1; }
+eval "$(xdotool getwindowgeometry --shell "$window")"
+
+# The keys go to the window under the pointer: the focus starts in Source, and four
+# Tabs reach Calc MD5.
+xdotool mousemove $((X + WIDTH / 2)) $((Y + 8))
+sleep 0.5
+xdotool type --delay 30 'The quick brown fox jumps over the lazy dog'
+xdotool key --delay 100 Tab Tab Tab Tab space
+sleep 1
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage docs/harnox.png
+wineserver -k
+echo "screenshot: docs/harnox.png (${WIDTH}x${HEIGHT})"
