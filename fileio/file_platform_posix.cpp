@@ -58,9 +58,20 @@ const unsigned char* NativeFilePlatform::MapView(MappingHandle mapping, uint64_t
 {
     if (length == 0 || offset > static_cast<uint64_t>(INT64_MAX))
         return nullptr;
-    void* view = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, static_cast<int>(mapping),
-                        static_cast<off_t>(offset));
-    return view == MAP_FAILED ? nullptr : static_cast<const unsigned char*>(view);
+    void* view = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, static_cast<int>(mapping), static_cast<off_t>(offset));
+    if (view == MAP_FAILED)
+        return nullptr;
+    // Both are hints; a kernel that lacks one just maps as usual. Huge pages: a file
+    // read from disk through the view is cached in 2 MiB pieces, and cached pieces of
+    // that size are mapped whole, so that each costs one page table entry instead of
+    // 512, the first touch of each being the expensive part of reading a view.
+    // Then the whole window is mapped in one call rather than by a fault every few
+    // pages, since it is read through from start to end.
+    ::madvise(view, length, MADV_HUGEPAGE);
+#ifdef MADV_POPULATE_READ
+    ::madvise(view, length, MADV_POPULATE_READ);
+#endif
+    return static_cast<const unsigned char*>(view);
 }
 
 void NativeFilePlatform::UnmapView(const unsigned char* view, uint32_t length)
