@@ -3,9 +3,11 @@
 // A measuring tool only.
 //
 //   harnox_md5sum [--variant=portable|avx512] [--peak-rss] FILE...
+//   harnox_md5sum --which-variant
 //
 // Prints "<32 lower-case hex digits>  FILE" per file, as md5sum does; with
 // --peak-rss, the process's peak resident set afterwards on standard error.
+// --which-variant prints the compression chosen for this processor.
 #include <sys/resource.h>
 
 #include <cstdio>
@@ -21,6 +23,10 @@ int main(int argc, char** argv)
     int status = 0;
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
+        if (std::strcmp(argument, "--which-variant") == 0) {
+            std::printf("%s\n", Md5VariantName(Md5ActiveVariant()));
+            return 0;
+        }
         if (std::strcmp(argument, "--peak-rss") == 0) {
             peakRss = true;
             continue;
@@ -52,6 +58,7 @@ int main(int argc, char** argv)
         std::printf("  %s\n", argument);
     }
     if (peakRss) {
+        std::fflush(stdout);
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
         std::fprintf(stderr, "peak RSS: %ld KiB\n", usage.ru_maxrss);
