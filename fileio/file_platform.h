@@ -27,7 +27,9 @@ struct NativeFilePlatform {
     static void UnmapView(const unsigned char* view, uint32_t length);
     static void CloseMapping(MappingHandle mapping);
     static void CloseFile(FileHandle file);
-    // Copies from a mapped view; false, with the destination untouched or partly
-    // written, when reading the view faults (the file shrank, or the device failed).
+    // Copies from a mapped view; false, with the destination untouched, when reading
+    // the view faults (the file shrank, or its device failed). A fault anywhere else
+    // is not caught. Reads longer than 2 KiB find lost pages before writing; only a
+    // fault that begins during their copy leaves the destination written in part.
     static bool CopyFromView(void* destination, const unsigned char* source, uint32_t length);
 };

@@ -4,7 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <csetjmp>
+#include <csignal>
 #include <cstring>
 
 #include "fileio/file_platform.h"
@@ -89,8 +92,120 @@ void NativeFilePlatform::CloseFile(FileHandle file)
     ::close(static_cast<int>(file));
 }
 
+namespace {
+// Reads up to this long (every read of the digest) go through a buffer on the stack,
+// so that a fault part way through leaves the caller's destination untouched.
+constexpr uint32_t kBounceLength = 2048;
+// Longer reads first touch every page of their range; 4 KiB is the smallest page size.
+constexpr uint64_t kProbeStride = 4096;
+
+// One per thread: where a faulting copy resumes, and which source bytes it covers.
+struct ViewCopyGuard {
+    sigjmp_buf resume;
+    uintptr_t begin;
+    uintptr_t end;
+    volatile sig_atomic_t armed;
+    volatile sig_atomic_t caught;  // the signal that ended the copy
+};
+thread_local ViewCopyGuard copyGuard;
+
+struct sigaction previousBusAction;
+struct sigaction previousSegvAction;
+
+// A signal that is not ours goes on as if we had never been installed.
+void PassOn(int signal, siginfo_t* info, void* context)
+{
+    const struct sigaction& previous = signal == SIGBUS ? previousBusAction : previousSegvAction;
+    if (previous.sa_flags & SA_SIGINFO) {
+        previous.sa_sigaction(signal, info, context);
+        return;
+    }
+    if (previous.sa_handler != SIG_DFL && previous.sa_handler != SIG_IGN) {
+        previous.sa_handler(signal);
+        return;
+    }
+    const bool sent = info->si_code <= 0;  // by kill() or raise(), not by a fault
+    if (previous.sa_handler == SIG_IGN && sent)
+        return;
+    // Back to the default: a fault recurs as its instruction restarts and takes the
+    // default action there (a core shows the real place); a sent signal is raised again.
+    const int savedErrno = errno;
+    sigaction(signal, &previous, nullptr);
+    if (sent)
+        raise(signal);
+    errno = savedErrno;
+}
+
+void OnViewFault(int signal, siginfo_t* info, void* context)
+{
+    ViewCopyGuard& guard = copyGuard;
+    const uintptr_t address = reinterpret_cast<uintptr_t>(info->si_addr);
+    if (guard.armed && info->si_code > 0 && address >= guard.begin && address < guard.end) {
+        guard.armed = 0;
+        guard.caught = signal;
+        siglongjmp(guard.resume, 1);
+    }
+    PassOn(signal, info, context);
+}
+
+bool InstallFaultHandler()
+{
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    sigemptyset(&action.sa_mask);
+    action.sa_sigaction = OnViewFault;
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+    if (sigaction(SIGBUS, nullptr, &previousBusAction) != 0 || sigaction(SIGSEGV, nullptr, &previousSegvAction) != 0)
+        return false;
+    return sigaction(SIGBUS, &action, nullptr) == 0 && sigaction(SIGSEGV, &action, nullptr) == 0;
+}
+
+// Copies under the guard. False after a fault inside the source range, with the
+// destination possibly written in part; any other fault is passed on.
+__attribute__((noinline)) bool GuardedCopy(void* destination, const unsigned char* source, uint32_t length)
+{
+    ViewCopyGuard& guard = copyGuard;
+    guard.begin = reinterpret_cast<uintptr_t>(source);
+    guard.end = guard.begin + length;
+    // The mask is not saved, which would cost a system call per copy: the fault path
+    // unblocks the one signal the handler left blocked.
+    if (sigsetjmp(guard.resume, 0) != 0) {
+        sigset_t caught;
+        sigemptyset(&caught);
+        sigaddset(&caught, guard.caught);
+        pthread_sigmask(SIG_UNBLOCK, &caught, nullptr);
+        return false;
+    }
+    // The fences keep the compiler from moving the copy out from under the guard.
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    guard.armed = 1;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    std::memcpy(destination, source, length);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    guard.armed = 0;
+    return true;
+}
+}  // namespace
+
 bool NativeFilePlatform::CopyFromView(void* destination, const unsigned char* source, uint32_t length)
 {
-    std::memcpy(destination, source, length);
-    return true;
+    // Installed on the first copy, over whatever handlers the process had by then.
+    static const bool installed = InstallFaultHandler();
+    (void)installed;
+    if (length == 0)
+        return true;
+    if (length <= kBounceLength) {
+        unsigned char bounce[kBounceLength];
+        if (!GuardedCopy(bounce, source, length))
+            return false;
+        std::memcpy(destination, bounce, length);
+        return true;
+    }
+    // Too long for the stack: lost pages are found before a byte is written, so only
+    // a file cut during the copy itself can leave the destination written in part.
+    unsigned char probe;
+    for (uint64_t at = 0; at < length; at += kProbeStride)
+        if (!GuardedCopy(&probe, source + at, 1))
+            return false;
+    return GuardedCopy(&probe, source + length - 1, 1) && GuardedCopy(destination, source, length);
 }

@@ -1,0 +1,452 @@
+// Faults while a mapped view is read: a file cut short by another program, pages
+// that cannot be read, device errors. The faulting read returns -5 and writes
+// nothing, and the object goes on serving; every other fault still reaches
+// whoever would have handled it without us.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "engine/md5_digest.h"
+#include "fileio/mapped_file.h"
+#include "tests/oracle_md5.h"
+#include "tests/test_support.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr unsigned char kUntouched = 0xA5;
+
+// A few pages of memory filled with known bytes, any of which can be made unreadable
+// or read-only.
+class Pages {
+public:
+    explicit Pages(size_t count) : count(count)
+    {
+#ifdef _WIN32
+        SYSTEM_INFO info;
+        GetSystemInfo(&info);
+        pageSize = info.dwPageSize;
+        base = static_cast<unsigned char*>(
+            VirtualAlloc(nullptr, count * pageSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+#else
+        pageSize = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        void* memory = mmap(nullptr, count * pageSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        base = memory == MAP_FAILED ? nullptr : static_cast<unsigned char*>(memory);
+#endif
+        if (base == nullptr)
+            throw std::runtime_error("no memory for the pages");
+        bytes = RandomBytes(count * pageSize, 77);
+        std::memcpy(base, bytes.data(), bytes.size());
+    }
+    ~Pages()
+    {
+#ifdef _WIN32
+        VirtualFree(base, 0, MEM_RELEASE);
+#else
+        munmap(base, count * pageSize);
+#endif
+    }
+    Pages(const Pages&) = delete;
+    Pages& operator=(const Pages&) = delete;
+
+    void MakeUnreadable(size_t page) { Protect(page, false); }
+    void MakeReadOnly(size_t page) { Protect(page, true); }
+    unsigned char* Page(size_t page) const { return base + page * pageSize; }
+    size_t PageSize() const { return pageSize; }
+    // What the pages held when they were made.
+    std::vector<unsigned char> Expected(const unsigned char* from, size_t length) const
+    {
+        const size_t at = static_cast<size_t>(from - base);
+        return std::vector<unsigned char>(bytes.begin() + at, bytes.begin() + at + length);
+    }
+
+private:
+    void Protect(size_t page, bool readable)
+    {
+#ifdef _WIN32
+        DWORD previous;
+        VirtualProtect(Page(page), pageSize, readable ? PAGE_READONLY : PAGE_NOACCESS, &previous);
+#else
+        mprotect(Page(page), pageSize, readable ? PROT_READ : PROT_NONE);
+#endif
+    }
+
+    size_t count;
+    size_t pageSize;
+    unsigned char* base;
+    std::vector<unsigned char> bytes;
+};
+
+// Copies through the guard into a buffer one byte longer than asked, and checks that
+// a failed copy wrote nothing and that no copy wrote past its length.
+bool GuardedCopy(const unsigned char* source, uint32_t length, std::vector<unsigned char>& out)
+{
+    out.assign(length + 1, kUntouched);
+    const bool copied = NativeFilePlatform::CopyFromView(out.data(), source, length);
+    if (!copied) {
+        for (unsigned char byte : out)
+            EXPECT_EQ(kUntouched, byte) << "a failed copy wrote into its destination";
+    }
+    EXPECT_EQ(kUntouched, out[length]) << "a copy wrote past its length";
+    out.resize(length);
+    return copied;
+}
+
+TEST(ViewCopyGuard, CopiesThatRunIntoUnreadableMemoryFailAndWriteNothing)
+{
+    Pages pages(6);
+    const size_t page = pages.PageSize();
+    pages.MakeUnreadable(2);
+    pages.MakeUnreadable(5);
+    const unsigned char* fence = pages.Page(2);
+    std::vector<unsigned char> got;
+
+    // Short copies go through a buffer of their own.
+    EXPECT_FALSE(GuardedCopy(fence - 8, 16, got));
+    EXPECT_FALSE(GuardedCopy(fence, 1, got));
+    EXPECT_FALSE(GuardedCopy(fence + page - 1, 1, got));
+    ASSERT_TRUE(GuardedCopy(fence - 16, 16, got));
+    EXPECT_EQ(pages.Expected(fence - 16, 16), got);
+
+    // Long copies: an unreadable page anywhere in the range, in the middle, at the
+    // last byte, or right at the start.
+    const uint32_t twoPages = static_cast<uint32_t>(2 * page);
+    EXPECT_FALSE(GuardedCopy(pages.Page(1) + 100, twoPages, got));
+    EXPECT_FALSE(GuardedCopy(pages.Page(3) + 1, twoPages, got));
+    EXPECT_FALSE(GuardedCopy(fence, twoPages, got));
+    EXPECT_FALSE(GuardedCopy(pages.Page(0), static_cast<uint32_t>(2 * page + 1), got));
+    ASSERT_TRUE(GuardedCopy(pages.Page(0), twoPages, got));
+    EXPECT_EQ(pages.Expected(pages.Page(0), twoPages), got);
+    ASSERT_TRUE(GuardedCopy(pages.Page(3), twoPages, got));
+    EXPECT_EQ(pages.Expected(pages.Page(3), twoPages), got);
+}
+
+TEST(ViewCopyGuard, SurvivesFaultAfterFault)
+{
+    // Each recovery must leave the thread ready for the next fault.
+    Pages pages(2);
+    pages.MakeUnreadable(1);
+    std::vector<unsigned char> got;
+    for (int i = 0; i < 200; ++i)
+        ASSERT_FALSE(GuardedCopy(pages.Page(1) - 3, 64, got)) << "fault " << i;
+    ASSERT_TRUE(GuardedCopy(pages.Page(1) - 64, 64, got));
+    EXPECT_EQ(pages.Expected(pages.Page(1) - 64, 64), got);
+}
+
+TEST(ViewCopyGuard, ThreadsFaultingAtOnceEachRecoverTheirOwnCopy)
+{
+    Pages pages(3);
+    pages.MakeUnreadable(1);
+    std::atomic<int> failed{0};
+    auto faultALot = [&] {
+        unsigned char out[64];
+        for (int i = 0; i < 300; ++i)
+            failed += !NativeFilePlatform::CopyFromView(out, pages.Page(1) - 10, sizeof out);
+    };
+    std::thread other(faultALot);
+    faultALot();
+    other.join();
+    EXPECT_EQ(600, failed.load());
+}
+
+class ViewFaultTest : public ::testing::Test {
+protected:
+    // Reads and checks that a failed read wrote nothing.
+    int32_t Read(MappedFile& file, uint64_t offset, uint32_t length)
+    {
+        got.assign(length + 1, kUntouched);
+        const int32_t result = file.ReadAt(offset, length, got.data());
+        if (result < 0) {
+            for (unsigned char byte : got)
+                EXPECT_EQ(kUntouched, byte) << "a failed read wrote into the destination";
+        }
+        got.resize(length);
+        return result;
+    }
+    std::vector<unsigned char> Bytes(uint64_t offset, uint32_t length) const
+    {
+        return std::vector<unsigned char>(bytes.begin() + offset, bytes.begin() + offset + length);
+    }
+
+    ScratchFolder folder;
+    std::vector<unsigned char> bytes;
+    std::vector<unsigned char> got;
+};
+
+TEST_F(ViewFaultTest, FileCutShortByAnotherProgramWhileOpen)
+{
+    MappedFile file;
+    const uint64_t g = file.Granularity();
+    const uint64_t window = 64 * g;
+    bytes = RandomBytes(window + 2 * g, 11);
+    const std::string path = folder.Write("cut", bytes);
+    ASSERT_TRUE(file.Open(path));
+
+#ifdef _WIN32
+    // Windows refuses to cut a file that is open with read sharing only, or mapped:
+    // every read goes on serving the whole file.
+    EXPECT_ANY_THROW(TruncateFile(path, g));
+    EXPECT_EQ(64, Read(file, 2 * g, 64));
+    EXPECT_EQ(Bytes(2 * g, 64), got);
+    Md5Digest digest{};
+    EXPECT_EQ(1, Md5OfMappedFile(file, digest));
+    EXPECT_EQ(OracleMd5Hex(bytes.data(), bytes.size()), HexOf(digest));
+#else
+    TruncateFile(path, g);
+    EXPECT_EQ(window + 2 * g, file.Size()) << "the size is the one Open took";
+
+    // Whole pages past the new end are gone from the view.
+    EXPECT_EQ(kReadFaulted, Read(file, 2 * g, 64));
+    EXPECT_EQ(kReadFaulted, Read(file, g - 8, 16));
+    EXPECT_EQ(kReadFaulted, Read(file, 0, static_cast<uint32_t>(g + 1)));
+    EXPECT_EQ(kReadFaulted, Read(file, g + 5, static_cast<uint32_t>(3 * g)));
+    // What is left is still served, by short and by long reads.
+    ASSERT_EQ(64, Read(file, 0, 64));
+    EXPECT_EQ(Bytes(0, 64), got);
+    ASSERT_EQ(16, Read(file, g - 16, 16));
+    EXPECT_EQ(Bytes(g - 16, 16), got);
+    ASSERT_EQ(static_cast<int32_t>(g), Read(file, 0, static_cast<uint32_t>(g)));
+    EXPECT_EQ(Bytes(0, static_cast<uint32_t>(g)), got);
+
+    // A move onto the lost part maps, then faults; moving back serves again.
+    EXPECT_EQ(kReadFaulted, Read(file, window + g, 64));
+    EXPECT_EQ(window + g, file.WindowStart());
+    ASSERT_EQ(64, Read(file, 100, 64));
+    EXPECT_EQ(Bytes(100, 64), got);
+
+    Md5Digest digest;
+    std::memset(&digest, 0x5A, sizeof digest);
+    EXPECT_EQ(0, Md5OfMappedFile(file, digest));
+    EXPECT_EQ(std::string(32, '0'), HexOf(digest));
+#endif
+}
+
+#ifdef _WIN32
+
+// Vectored handlers of the test's own, around the guard's.
+class VectoredHandler {
+public:
+    VectoredHandler(bool first, PVECTORED_EXCEPTION_HANDLER handler)
+        : handle(AddVectoredExceptionHandler(first ? 1 : 0, handler))
+    {
+    }
+    ~VectoredHandler() { RemoveVectoredExceptionHandler(handle); }
+
+private:
+    void* handle;
+};
+
+// The pages the handlers below act on, and what they saw.
+unsigned char* watchedBegin = nullptr;
+unsigned char* watchedEnd = nullptr;
+std::atomic<int> translated{0};
+std::atomic<int> passedOn{0};
+
+bool Watched(const EXCEPTION_RECORD* record)
+{
+    if (record->NumberParameters < 2)
+        return false;
+    const auto* address = reinterpret_cast<unsigned char*>(record->ExceptionInformation[1]);
+    return address >= watchedBegin && address < watchedEnd;
+}
+
+// Ahead of the guard: makes an access violation on the watched pages look like the
+// in-page error a failing disk or network drive raises, which Wine never does.
+LONG CALLBACK AsInPageError(EXCEPTION_POINTERS* pointers)
+{
+    EXCEPTION_RECORD* record = pointers->ExceptionRecord;
+    if (record->ExceptionCode == EXCEPTION_ACCESS_VIOLATION && Watched(record)) {
+        record->ExceptionCode = EXCEPTION_IN_PAGE_ERROR;
+        record->NumberParameters = 3;
+        record->ExceptionInformation[2] = static_cast<ULONG_PTR>(0xC000009C);  // STATUS_DEVICE_DATA_ERROR
+        ++translated;
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// After the guard: takes what the guard passed on, makes the watched pages
+// accessible and lets the faulting instruction run again.
+LONG CALLBACK CatchPassedOn(EXCEPTION_POINTERS* pointers)
+{
+    EXCEPTION_RECORD* record = pointers->ExceptionRecord;
+    if ((record->ExceptionCode != EXCEPTION_ACCESS_VIOLATION && record->ExceptionCode != EXCEPTION_IN_PAGE_ERROR) ||
+        !Watched(record))
+        return EXCEPTION_CONTINUE_SEARCH;
+    DWORD previous;
+    VirtualProtect(watchedBegin, static_cast<SIZE_T>(watchedEnd - watchedBegin), PAGE_READWRITE, &previous);
+    ++passedOn;
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+TEST(ViewCopyGuardWin32, InPageErrorsOfTheCopyAreSurvived)
+{
+    Pages pages(4);
+    std::vector<unsigned char> got;
+    ASSERT_TRUE(GuardedCopy(pages.Page(0), 8, got));  // the guard is in place
+    pages.MakeUnreadable(2);
+    watchedBegin = pages.Page(2);
+    watchedEnd = pages.Page(3);
+    translated = 0;
+    {
+        VectoredHandler translator(true, AsInPageError);
+        EXPECT_FALSE(GuardedCopy(pages.Page(2) - 20, 64, got));
+        EXPECT_FALSE(GuardedCopy(pages.Page(1), static_cast<uint32_t>(2 * pages.PageSize()), got));
+        ASSERT_TRUE(GuardedCopy(pages.Page(1), static_cast<uint32_t>(pages.PageSize()), got));
+        EXPECT_EQ(pages.Expected(pages.Page(1), pages.PageSize()), got);
+    }
+    EXPECT_EQ(2, translated.load());
+}
+
+TEST(ViewCopyGuardWin32, FaultsOutsideTheGuardedSourceGoOnToLaterHandlers)
+{
+    Pages pages(5);
+    std::vector<unsigned char> got;
+    ASSERT_TRUE(GuardedCopy(pages.Page(0), 8, got));  // the guard is in place
+    VectoredHandler catcher(false, CatchPassedOn);
+    watchedBegin = pages.Page(2);
+    watchedEnd = pages.Page(5);
+    passedOn = 0;
+
+    // A read of an unreadable page by anyone but the copy.
+    pages.MakeUnreadable(2);
+    const volatile unsigned char* fence = pages.Page(2);
+    EXPECT_EQ(pages.Expected(pages.Page(2), 1)[0], fence[0]);
+    EXPECT_EQ(1, passedOn.load());
+
+    // A long copy whose destination cannot be written: the fault is the copy's, but
+    // not in its source.
+    pages.MakeReadOnly(3);
+    const uint32_t length = static_cast<uint32_t>(2 * pages.PageSize());
+    EXPECT_TRUE(NativeFilePlatform::CopyFromView(pages.Page(3), pages.Page(0), length));
+    EXPECT_EQ(2, passedOn.load());
+    EXPECT_EQ(0, std::memcmp(pages.Page(3), pages.Expected(pages.Page(0), length).data(), length));
+
+    // An in-page error raised by other code.
+    const ULONG_PTR information[3] = {0, reinterpret_cast<ULONG_PTR>(pages.Page(2)), 0xC000009C};
+    RaiseException(EXCEPTION_IN_PAGE_ERROR, 0, 3, information);
+    EXPECT_EQ(3, passedOn.load());
+}
+
+#else
+
+// Installs the guard's handler, as the first read of any file does.
+void InstallGuard()
+{
+    unsigned char byte = 1;
+    unsigned char out;
+    if (!NativeFilePlatform::CopyFromView(&out, &byte, 1))
+        _exit(3);
+}
+
+void ReadUnreadablePage()
+{
+    Pages pages(1);
+    pages.MakeUnreadable(0);
+    const volatile unsigned char* page = pages.Page(0);
+    (void)page[0];
+}
+
+// Reads a page of a file mapping after the file was cut short: a bus error.
+void ReadCutMapping()
+{
+    ScratchFolder folder;
+    const std::string path = folder.Write("cut", RandomBytes(3 * 4096, 1));
+    const int fd = open(path.c_str(), O_RDONLY);
+    void* view = mmap(nullptr, 3 * 4096, PROT_READ, MAP_SHARED, fd, 0);
+    if (view == MAP_FAILED)
+        _exit(4);
+    TruncateFile(path, 0);
+    (void)static_cast<const volatile unsigned char*>(view)[2 * 4096];
+}
+
+TEST(ViewCopyGuardDeathTest, FaultsOutsideTheGuardStillKill)
+{
+    EXPECT_DEATH(
+        {
+            InstallGuard();
+            ReadUnreadablePage();
+        },
+        "");
+    // The copy's own fault, but in its destination.
+    EXPECT_DEATH(
+        {
+            Pages pages(6);
+            pages.MakeReadOnly(5);
+            NativeFilePlatform::CopyFromView(pages.Page(4), pages.Page(0), static_cast<uint32_t>(2 * pages.PageSize()));
+        },
+        "");
+    // A bus error in a cut mapping read by anyone but the copy, and one sent.
+    EXPECT_DEATH(
+        {
+            InstallGuard();
+            ReadCutMapping();
+        },
+        "");
+    EXPECT_DEATH(
+        {
+            InstallGuard();
+            raise(SIGBUS);
+        },
+        "");
+}
+
+void ExitWith42(int)
+{
+    _exit(42);
+}
+
+void ExitWith43(int, siginfo_t*, void*)
+{
+    _exit(43);
+}
+
+// Installs a handler, then the guard over it, checks that the guard really is in
+// front of it, and faults outside any copy.
+void FaultUnderAnEarlierHandler(int signal, bool withInfo)
+{
+    struct sigaction earlier;
+    std::memset(&earlier, 0, sizeof earlier);
+    sigemptyset(&earlier.sa_mask);
+    if (withInfo) {
+        earlier.sa_sigaction = ExitWith43;
+        earlier.sa_flags = SA_SIGINFO;
+    } else {
+        earlier.sa_handler = ExitWith42;
+    }
+    sigaction(signal, &earlier, nullptr);
+    InstallGuard();
+    struct sigaction now;
+    sigaction(signal, nullptr, &now);
+    if (now.sa_handler == earlier.sa_handler)
+        _exit(5);  // the guard was not installed over it
+    if (signal == SIGSEGV)
+        ReadUnreadablePage();
+    else
+        ReadCutMapping();
+    _exit(6);
+}
+
+TEST(ViewCopyGuardDeathTest, FaultsOutsideTheGuardReachTheHandlerInstalledBefore)
+{
+    // A fresh process for each, so that the guard comes after the earlier handler.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(FaultUnderAnEarlierHandler(SIGSEGV, false), ::testing::ExitedWithCode(42), "");
+    EXPECT_EXIT(FaultUnderAnEarlierHandler(SIGSEGV, true), ::testing::ExitedWithCode(43), "");
+    EXPECT_EXIT(FaultUnderAnEarlierHandler(SIGBUS, false), ::testing::ExitedWithCode(42), "");
+}
+
+#endif
+
+}  // namespace
