@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up, builds every configuration and runs every test: native, under the
-# sanitizers, and the Windows build under wine64.
+# sanitizers, and the Windows build under wine64; then the fuzz targets (fuzz/run.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,4 +26,9 @@ else
     echo "=== tests: mingw64 (under Xvfb)"
     (cd build/mingw64 && xvfb-run -a -s '-screen 0 1280x1024x24' ctest --output-on-failure -j "$(nproc)") || status=1
 fi
+
+# libFuzzer, about a minute per target; a crash fails the run.
+echo
+echo "=== fuzzing"
+fuzz/run.sh || status=1
 exit $status
