@@ -17,61 +17,9 @@ namespace {
 
 const std::string kWaiting = "Running MD5 Calc\xA3\xACPlease Waiting...";
 
-// Controls of the platform's Open dialog: the file-type list and the file-name field.
-const int kFileTypes = 0x470;  // cmb1
-const int kFileNameEdit = 0x480;  // edt1
-const int kFileNameCombo = 0x47C;  // cmb13
-
-HWND FileNameField(HWND dialog)
-{
-    if (const HWND edit = GetDlgItem(dialog, kFileNameEdit))
-        return edit;
-    const HWND combo = GetDlgItem(dialog, kFileNameCombo);
-    const HWND inner = combo ? FindWindowExA(combo, nullptr, "Edit", nullptr) : nullptr;
-    return inner ? inner : combo;
-}
-
-struct OpenDialogSeen {
-    int filterCount = -1;
-    std::string filter;
-    int selectedFilter = -1;
-    std::string proposedName = "<not seen>";
-};
-
-// Notes what the Open dialog offers, then confirms `path` in it, or cancels when
-// `path` is empty.
-void AnswerOpenDialog(HWND dialog, OpenDialogSeen& seen, const std::string& path)
-{
-    const HWND types = GetDlgItem(dialog, kFileTypes);
-    seen.filterCount = static_cast<int>(SendMessageA(types, CB_GETCOUNT, 0, 0));
-    char text[256] = {};
-    SendMessageA(types, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
-    seen.filter = text;
-    seen.selectedFilter = static_cast<int>(SendMessageA(types, CB_GETCURSEL, 0, 0));
-    seen.proposedName = TextOf(FileNameField(dialog));
-    if (path.empty()) {
-        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
-        return;
-    }
-    SetWindowTextA(FileNameField(dialog), path.c_str());
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-}
-
 class BrowseTest : public MainWindowTest {
 protected:
-    // Presses Browse... (with an unusual notification code) and answers the Open dialog.
-    INT_PTR Browse(const std::string& path)
-    {
-        ModalDriver driver([this] { return FindOwnedDialog(window); },
-                           [&](HWND dialog) {
-                               AnswerOpenDialog(dialog, seen, path);
-                               return true;
-                           });
-        const INT_PTR result = MainDialogProc(window, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, 0x4242), 0);
-        EXPECT_TRUE(driver.Ran()) << "no Open dialog appeared";
-        pump.Run(window);
-        return result;
-    }
+    INT_PTR Browse(const std::string& path) { return BrowseThroughOpenDialog(window, pump, path, seen); }
 
     void ExpectOfferedOneFilterAndNoName() const
     {

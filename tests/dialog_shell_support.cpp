@@ -153,3 +153,49 @@ void MainWindowTest::Press(UINT key)
     PostMessageA(target, WM_KEYUP, key, 1 | (scan << 16) | (1u << 30) | (1u << 31));
     pump.Run(window);
 }
+
+namespace {
+
+// Controls of the platform's Open dialog: the file-type list and the file-name field.
+const int kFileTypes = 0x470;      // cmb1
+const int kFileNameEdit = 0x480;   // edt1
+const int kFileNameCombo = 0x47C;  // cmb13
+
+HWND FileNameField(HWND dialog)
+{
+    if (const HWND edit = GetDlgItem(dialog, kFileNameEdit))
+        return edit;
+    const HWND combo = GetDlgItem(dialog, kFileNameCombo);
+    const HWND inner = combo ? FindWindowExA(combo, nullptr, "Edit", nullptr) : nullptr;
+    return inner ? inner : combo;
+}
+
+void AnswerOpenDialog(HWND dialog, OpenDialogSeen& seen, const std::string& path)
+{
+    const HWND types = GetDlgItem(dialog, kFileTypes);
+    seen.filterCount = static_cast<int>(SendMessageA(types, CB_GETCOUNT, 0, 0));
+    char text[256] = {};
+    SendMessageA(types, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
+    seen.filter = text;
+    seen.selectedFilter = static_cast<int>(SendMessageA(types, CB_GETCURSEL, 0, 0));
+    seen.proposedName = TextOf(FileNameField(dialog));
+    const int button = path.empty() ? IDCANCEL : IDOK;
+    if (!path.empty())
+        SetWindowTextA(FileNameField(dialog), path.c_str());
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
+}
+
+}  // namespace
+
+INT_PTR BrowseThroughOpenDialog(HWND window, MessagePump& pump, const std::string& path, OpenDialogSeen& seen)
+{
+    ModalDriver driver([window] { return FindOwnedDialog(window); },
+                       [&](HWND dialog) {
+                           AnswerOpenDialog(dialog, seen, path);
+                           return true;
+                       });
+    const INT_PTR result = MainDialogProc(window, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, 0x4242), 0);
+    EXPECT_TRUE(driver.Ran()) << "no Open dialog appeared";
+    pump.Run(window);
+    return result;
+}

@@ -55,6 +55,19 @@ private:
 // A visible dialog box (class #32770) of this thread owned by `owner`, or null.
 HWND FindOwnedDialog(HWND owner);
 
+// What the platform's Open dialog offered when it was answered.
+struct OpenDialogSeen {
+    int filterCount = -1;
+    std::string filter;
+    int selectedFilter = -1;
+    std::string proposedName = "<not seen>";
+};
+
+// Presses Browse... (with an unusual notification code), notes what the Open dialog
+// offers and confirms `path` in it, or cancels it when `path` is empty; then handles
+// what the window was sent. Returns the command's result.
+INT_PTR BrowseThroughOpenDialog(HWND window, MessagePump& pump, const std::string& path, OpenDialogSeen& seen);
+
 // Makes the clipboard's plain text `text`, through a window of its own.
 void PutClipboardText(const std::string& text);
 // The clipboard's CF_TEXT, or "<none>" when it has none.
