@@ -1,4 +1,5 @@
-// POSIX files and mappings: open, fstat, mmap, munmap.
+// POSIX files and mappings: open, fstat, mmap, munmap; copies out of a view survive
+// a SIGBUS or SIGSEGV in the view.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>

@@ -1,4 +1,5 @@
-// Windows files and mappings: CreateFileA, GetFileSize, CreateFileMappingA, MapViewOfFile.
+// Windows files and mappings: CreateFileA, GetFileSize, CreateFileMappingA, MapViewOfFile;
+// copies out of a view survive an in-page error or access violation in the view.
 #include <windows.h>
 
 #include <cstring>
