@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <ucontext.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -100,7 +101,73 @@ constexpr uint32_t kBounceLength = 2048;
 // Longer reads first touch every page of their range; 4 KiB is the smallest page size.
 constexpr uint64_t kProbeStride = 4096;
 
-// One per thread: where a faulting copy resumes, and which source bytes it covers.
+#if defined(__x86_64__)
+// On x86-64 the guarded copy is a loop in assembly whose loads are known: the
+// handler sends a fault in one of them to a recovery point that returns 0, so a
+// copy costs no more than its loop. The source cursor (rsi) and the source end
+// (rdx) stay in registers, for the handler to check the address.
+// destination rdi, source rsi, length edx; only volatile registers, no stack.
+asm(R"(
+    .text
+    .p2align 4
+harnox_copy_view:
+    movl %edx, %edx
+    addq %rsi, %rdx
+1:  movq %rdx, %rax
+    subq %rsi, %rax
+    cmpq $16, %rax
+    jb 2f
+harnox_copy_view_load_wide:
+    movdqu (%rsi), %xmm0
+    movdqu %xmm0, (%rdi)
+    addq $16, %rsi
+    addq $16, %rdi
+    jmp 1b
+2:  cmpq %rsi, %rdx
+    je 3f
+harnox_copy_view_load_byte:
+    movzbl (%rsi), %eax
+    movb %al, (%rdi)
+    incq %rsi
+    incq %rdi
+    jmp 2b
+3:  movl $1, %eax
+    ret
+harnox_copy_view_recover:
+    xorl %eax, %eax
+    ret
+)");
+
+extern "C" int GuardedCopyLoop(void* destination, const void* source, uint32_t length) asm("harnox_copy_view");
+extern "C" const char guardedCopyLoadWide[] asm("harnox_copy_view_load_wide");
+extern "C" const char guardedCopyLoadByte[] asm("harnox_copy_view_load_byte");
+extern "C" const char guardedCopyRecover[] asm("harnox_copy_view_recover");
+
+// Resumes the copy at its recovery point when the fault came from one of its loads,
+// at an address in what remained of its source.
+bool ResumeGuardedCopy(const siginfo_t* info, void* context)
+{
+    greg_t* registers = static_cast<ucontext_t*>(context)->uc_mcontext.gregs;
+    const uintptr_t instruction = static_cast<uintptr_t>(registers[REG_RIP]);
+    if (instruction != reinterpret_cast<uintptr_t>(guardedCopyLoadWide) &&
+        instruction != reinterpret_cast<uintptr_t>(guardedCopyLoadByte))
+        return false;
+    const uintptr_t address = reinterpret_cast<uintptr_t>(info->si_addr);
+    if (address < static_cast<uintptr_t>(registers[REG_RSI]) || address >= static_cast<uintptr_t>(registers[REG_RDX]))
+        return false;
+    registers[REG_RIP] = static_cast<greg_t>(reinterpret_cast<uintptr_t>(guardedCopyRecover));
+    return true;
+}
+
+// Copies under the guard. False after a fault inside the source range, with the
+// destination possibly written in part; any other fault is passed on.
+bool GuardedCopy(void* destination, const unsigned char* source, uint32_t length)
+{
+    return GuardedCopyLoop(destination, source, length) != 0;
+}
+#else
+// Elsewhere the copy resumes through a jump buffer, one per thread, which covers
+// the source bytes of the copy in progress.
 struct ViewCopyGuard {
     sigjmp_buf resume;
     uintptr_t begin;
@@ -109,6 +176,42 @@ struct ViewCopyGuard {
     volatile sig_atomic_t caught;  // the signal that ended the copy
 };
 thread_local ViewCopyGuard copyGuard;
+
+bool ResumeGuardedCopy(const siginfo_t* info, void*)
+{
+    ViewCopyGuard& guard = copyGuard;
+    const uintptr_t address = reinterpret_cast<uintptr_t>(info->si_addr);
+    if (!guard.armed || address < guard.begin || address >= guard.end)
+        return false;
+    guard.armed = 0;
+    guard.caught = info->si_signo;
+    siglongjmp(guard.resume, 1);
+}
+
+__attribute__((noinline)) bool GuardedCopy(void* destination, const unsigned char* source, uint32_t length)
+{
+    ViewCopyGuard& guard = copyGuard;
+    guard.begin = reinterpret_cast<uintptr_t>(source);
+    guard.end = guard.begin + length;
+    // The mask is not saved, which would cost a system call per copy: the fault path
+    // unblocks the one signal the handler left blocked.
+    if (sigsetjmp(guard.resume, 0) != 0) {
+        sigset_t caught;
+        sigemptyset(&caught);
+        sigaddset(&caught, guard.caught);
+        pthread_sigmask(SIG_UNBLOCK, &caught, nullptr);
+        return false;
+    }
+    // The fences keep the compiler from moving the copy out from under the guard.
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    guard.armed = 1;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    std::memcpy(destination, source, length);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    guard.armed = 0;
+    return true;
+}
+#endif
 
 struct sigaction previousBusAction;
 struct sigaction previousSegvAction;
@@ -139,13 +242,9 @@ void PassOn(int signal, siginfo_t* info, void* context)
 
 void OnViewFault(int signal, siginfo_t* info, void* context)
 {
-    ViewCopyGuard& guard = copyGuard;
-    const uintptr_t address = reinterpret_cast<uintptr_t>(info->si_addr);
-    if (guard.armed && info->si_code > 0 && address >= guard.begin && address < guard.end) {
-        guard.armed = 0;
-        guard.caught = signal;
-        siglongjmp(guard.resume, 1);
-    }
+    // Only a fault raised by the hardware in a guarded copy is ours, never a sent signal.
+    if (info->si_code > 0 && ResumeGuardedCopy(info, context))
+        return;
     PassOn(signal, info, context);
 }
 
@@ -161,31 +260,6 @@ bool InstallFaultHandler()
     return sigaction(SIGBUS, &action, nullptr) == 0 && sigaction(SIGSEGV, &action, nullptr) == 0;
 }
 
-// Copies under the guard. False after a fault inside the source range, with the
-// destination possibly written in part; any other fault is passed on.
-__attribute__((noinline)) bool GuardedCopy(void* destination, const unsigned char* source, uint32_t length)
-{
-    ViewCopyGuard& guard = copyGuard;
-    guard.begin = reinterpret_cast<uintptr_t>(source);
-    guard.end = guard.begin + length;
-    // The mask is not saved, which would cost a system call per copy: the fault path
-    // unblocks the one signal the handler left blocked.
-    if (sigsetjmp(guard.resume, 0) != 0) {
-        sigset_t caught;
-        sigemptyset(&caught);
-        sigaddset(&caught, guard.caught);
-        pthread_sigmask(SIG_UNBLOCK, &caught, nullptr);
-        return false;
-    }
-    // The fences keep the compiler from moving the copy out from under the guard.
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    guard.armed = 1;
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    std::memcpy(destination, source, length);
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    guard.armed = 0;
-    return true;
-}
 }  // namespace
 
 bool NativeFilePlatform::CopyFromView(void* destination, const unsigned char* source, uint32_t length)
