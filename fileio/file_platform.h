@@ -31,5 +31,9 @@ struct NativeFilePlatform {
     // the view faults (the file shrank, or its device failed). A fault anywhere else
     // is not caught. Reads longer than 2 KiB find lost pages before writing; only a
     // fault that begins during their copy leaves the destination written in part.
+    // The same on every platform (view_copy.cpp), over GuardedCopy.
     static bool CopyFromView(void* destination, const unsigned char* source, uint32_t length);
+    // Copies under the platform's fault guard: false after a fault in the source,
+    // with the destination possibly written in part.
+    static bool GuardedCopy(void* destination, const unsigned char* source, uint32_t length);
 };

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "fileio/file_platform.h"
+#include "fileio/view_copy_loop_x86.h"
 
 const NativeFilePlatform::FileHandle NativeFilePlatform::kNoFile = -1;
 const NativeFilePlatform::MappingHandle NativeFilePlatform::kNoMapping = -1;
@@ -95,75 +96,38 @@ void NativeFilePlatform::CloseFile(FileHandle file)
 }
 
 namespace {
-// Reads up to this long (every read of the digest) go through a buffer on the stack,
-// so that a fault part way through leaves the caller's destination untouched.
-constexpr uint32_t kBounceLength = 2048;
-// Longer reads first touch every page of their range; 4 KiB is the smallest page size.
-constexpr uint64_t kProbeStride = 4096;
 
 #if defined(__x86_64__)
-// On x86-64 the guarded copy is a loop in assembly whose loads are known: the
-// handler sends a fault in one of them to a recovery point that returns 0, so a
-// copy costs no more than its loop. The source cursor (rsi) and the source end
-// (rdx) stay in registers, for the handler to check the address.
-// destination rdi, source rsi, length edx; only volatile registers, no stack.
-asm(R"(
-    .text
-    .p2align 4
-harnox_copy_view:
-    movl %edx, %edx
-    addq %rsi, %rdx
-1:  movq %rdx, %rax
-    subq %rsi, %rax
-    cmpq $16, %rax
-    jb 2f
-harnox_copy_view_load_wide:
-    movdqu (%rsi), %xmm0
-    movdqu %xmm0, (%rdi)
-    addq $16, %rsi
-    addq $16, %rdi
-    jmp 1b
-2:  cmpq %rsi, %rdx
-    je 3f
-harnox_copy_view_load_byte:
-    movzbl (%rsi), %eax
-    movb %al, (%rdi)
-    incq %rsi
-    incq %rdi
-    jmp 2b
-3:  movl $1, %eax
-    ret
-harnox_copy_view_recover:
-    xorl %eax, %eax
-    ret
-)");
-
-extern "C" int GuardedCopyLoop(void* destination, const void* source, uint32_t length) asm("harnox_copy_view");
-extern "C" const char guardedCopyLoadWide[] asm("harnox_copy_view_load_wide");
-extern "C" const char guardedCopyLoadByte[] asm("harnox_copy_view_load_byte");
-extern "C" const char guardedCopyRecover[] asm("harnox_copy_view_recover");
+// On x86-64 the guarded copy is the loop of view_copy_loop_x86.h, whose loads are
+// known: the handler sends a fault in one of them to its recovery point, so a copy
+// costs no more than its loop. The entry takes destination rdi, source rsi, length edx.
+asm(".text\n"
+    ".p2align 4\n"
+    "harnox_copy_view:\n"
+    "    movq %rdi, %r9\n"
+    "    movq %rsi, %r10\n"
+    "    movl %edx, %r11d\n"
+    "    addq %r10, %r11\n"
+    HARNOX_COPY_VIEW_BODY);
 
 // Resumes the copy at its recovery point when the fault came from one of its loads,
 // at an address in what remained of its source.
 bool ResumeGuardedCopy(const siginfo_t* info, void* context)
 {
     greg_t* registers = static_cast<ucontext_t*>(context)->uc_mcontext.gregs;
-    const uintptr_t instruction = static_cast<uintptr_t>(registers[REG_RIP]);
-    if (instruction != reinterpret_cast<uintptr_t>(guardedCopyLoadWide) &&
-        instruction != reinterpret_cast<uintptr_t>(guardedCopyLoadByte))
+    if (!IsCopyViewLoad(static_cast<uintptr_t>(registers[REG_RIP])))
         return false;
+    // The bytes not yet copied run from the cursor (r10) to the end (r11).
     const uintptr_t address = reinterpret_cast<uintptr_t>(info->si_addr);
-    if (address < static_cast<uintptr_t>(registers[REG_RSI]) || address >= static_cast<uintptr_t>(registers[REG_RDX]))
+    if (address < static_cast<uintptr_t>(registers[REG_R10]) || address >= static_cast<uintptr_t>(registers[REG_R11]))
         return false;
-    registers[REG_RIP] = static_cast<greg_t>(reinterpret_cast<uintptr_t>(guardedCopyRecover));
+    registers[REG_RIP] = static_cast<greg_t>(reinterpret_cast<uintptr_t>(harnoxCopyViewRecover));
     return true;
 }
 
-// Copies under the guard. False after a fault inside the source range, with the
-// destination possibly written in part; any other fault is passed on.
-bool GuardedCopy(void* destination, const unsigned char* source, uint32_t length)
+bool CopyUnderGuard(void* destination, const unsigned char* source, uint32_t length)
 {
-    return GuardedCopyLoop(destination, source, length) != 0;
+    return HarnoxCopyView(destination, source, length) != 0;
 }
 #else
 // Elsewhere the copy resumes through a jump buffer, one per thread, which covers
@@ -188,7 +152,7 @@ bool ResumeGuardedCopy(const siginfo_t* info, void*)
     siglongjmp(guard.resume, 1);
 }
 
-__attribute__((noinline)) bool GuardedCopy(void* destination, const unsigned char* source, uint32_t length)
+__attribute__((noinline)) bool CopyUnderGuard(void* destination, const unsigned char* source, uint32_t length)
 {
     ViewCopyGuard& guard = copyGuard;
     guard.begin = reinterpret_cast<uintptr_t>(source);
@@ -262,25 +226,10 @@ bool InstallFaultHandler()
 
 }  // namespace
 
-bool NativeFilePlatform::CopyFromView(void* destination, const unsigned char* source, uint32_t length)
+bool NativeFilePlatform::GuardedCopy(void* destination, const unsigned char* source, uint32_t length)
 {
     // Installed on the first copy, over whatever handlers the process had by then.
     static const bool installed = InstallFaultHandler();
     (void)installed;
-    if (length == 0)
-        return true;
-    if (length <= kBounceLength) {
-        unsigned char bounce[kBounceLength];
-        if (!GuardedCopy(bounce, source, length))
-            return false;
-        std::memcpy(destination, bounce, length);
-        return true;
-    }
-    // Too long for the stack: lost pages are found before a byte is written, so only
-    // a file cut during the copy itself can leave the destination written in part.
-    unsigned char probe;
-    for (uint64_t at = 0; at < length; at += kProbeStride)
-        if (!GuardedCopy(&probe, source + at, 1))
-            return false;
-    return GuardedCopy(&probe, source + length - 1, 1) && GuardedCopy(destination, source, length);
+    return CopyUnderGuard(destination, source, length);
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "fileio/file_platform.h"
+#include "fileio/view_copy_loop_x86.h"
 
 const NativeFilePlatform::FileHandle NativeFilePlatform::kNoFile =
     reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
@@ -72,42 +73,20 @@ void NativeFilePlatform::CloseFile(FileHandle file)
 }
 
 // The guarded copy is written in assembly so that a fault in it can be resumed at a
-// known point: harnox_copy_view copies and returns 1, and the handler below sends a
-// fault in one of its loads to the recovery point, which returns 0. The source
-// cursor and the source end stay in registers, for the handler to check the address.
-// (A short `rep movsb` costs several times this loop.)
+// known point: the handler below sends a fault in one of its loads to the recovery
+// point, which returns 0. The source cursor and the source end stay in registers,
+// for the handler to check the address. (A short `rep movsb` costs several times
+// this loop.)
 #ifdef _WIN64
-// destination rcx, source rdx, length r8d; only volatile registers, no stack.
-asm(R"(
-    .text
-    .p2align 4
-harnox_copy_view:
-    movl %r8d, %r8d
-    addq %rdx, %r8
-1:  movq %r8, %rax
-    subq %rdx, %rax
-    cmpq $16, %rax
-    jb 2f
-harnox_copy_view_load_wide:
-    movdqu (%rdx), %xmm0
-    movdqu %xmm0, (%rcx)
-    addq $16, %rdx
-    addq $16, %rcx
-    jmp 1b
-2:  cmpq %rdx, %r8
-    je 3f
-harnox_copy_view_load_byte:
-    movzbl (%rdx), %eax
-    movb %al, (%rcx)
-    incq %rdx
-    incq %rcx
-    jmp 2b
-3:  movl $1, %eax
-    ret
-harnox_copy_view_recover:
-    xorl %eax, %eax
-    ret
-)");
+// The loop of view_copy_loop_x86.h; the entry takes destination rcx, source rdx, length r8d.
+asm(".text\n"
+    ".p2align 4\n"
+    "harnox_copy_view:\n"
+    "    movq %rcx, %r9\n"
+    "    movq %rdx, %r10\n"
+    "    movl %r8d, %r11d\n"
+    "    addq %r10, %r11\n"
+    HARNOX_COPY_VIEW_BODY);
 #else
 // cdecl: destination, source, length on the stack; the source end in esi, saved.
 asm(R"(
@@ -147,18 +126,7 @@ harnox_copy_view_recover:
 )");
 #endif
 
-extern "C" int GuardedCopy(void* destination, const void* source, uint32_t length) asm("harnox_copy_view");
-extern "C" const char guardedCopyLoadWide[] asm("harnox_copy_view_load_wide");
-extern "C" const char guardedCopyLoadByte[] asm("harnox_copy_view_load_byte");
-extern "C" const char guardedCopyRecover[] asm("harnox_copy_view_recover");
-
 namespace {
-// Reads up to this long (every read of the digest) go through a buffer on the stack,
-// so that a fault part way through leaves the caller's destination untouched.
-constexpr uint32_t kBounceLength = 2048;
-// Longer reads first touch every page of their range; 4 KiB is the smallest page size.
-constexpr uint64_t kProbeStride = 4096;
-
 // Resumes the guarded copy after an in-page error (the file's device failed) or an
 // access violation, when the faulting instruction was one of the copy's loads and
 // the address lies in what remained of its source. Everything else goes on.
@@ -173,44 +141,28 @@ LONG CALLBACK OnViewFault(EXCEPTION_POINTERS* pointers)
     CONTEXT* context = pointers->ContextRecord;
 #ifdef _WIN64
     DWORD64& instruction = context->Rip;
-    const uintptr_t next = context->Rdx;
-    const uintptr_t end = context->R8;
+    const uintptr_t next = context->R10;
+    const uintptr_t end = context->R11;
 #else
     DWORD& instruction = context->Eip;
     const uintptr_t next = context->Edx;
     const uintptr_t end = context->Esi;
 #endif
-    if (instruction != reinterpret_cast<uintptr_t>(guardedCopyLoadWide) &&
-        instruction != reinterpret_cast<uintptr_t>(guardedCopyLoadByte))
+    if (!IsCopyViewLoad(instruction))
         return EXCEPTION_CONTINUE_SEARCH;
     // The bytes not yet copied run from next to end.
     const uintptr_t address = record->ExceptionInformation[1];
     if (address < next || address >= end)
         return EXCEPTION_CONTINUE_SEARCH;
-    instruction = reinterpret_cast<uintptr_t>(guardedCopyRecover);
+    instruction = reinterpret_cast<uintptr_t>(harnoxCopyViewRecover);
     return EXCEPTION_CONTINUE_EXECUTION;
 }
 }  // namespace
 
-bool NativeFilePlatform::CopyFromView(void* destination, const unsigned char* source, uint32_t length)
+bool NativeFilePlatform::GuardedCopy(void* destination, const unsigned char* source, uint32_t length)
 {
     // Installed on the first copy, first in line, so that only faults of the copy are taken.
     static const bool installed = AddVectoredExceptionHandler(1, OnViewFault) != nullptr;
     (void)installed;
-    if (length == 0)
-        return true;
-    if (length <= kBounceLength) {
-        unsigned char bounce[kBounceLength];
-        if (!GuardedCopy(bounce, source, length))
-            return false;
-        std::memcpy(destination, bounce, length);
-        return true;
-    }
-    // Too long for the stack: lost pages are found before a byte is written, so only
-    // a device failing during the copy itself can leave the destination written in part.
-    unsigned char probe;
-    for (uint64_t at = 0; at < length; at += kProbeStride)
-        if (!GuardedCopy(&probe, source + at, 1))
-            return false;
-    return GuardedCopy(&probe, source + length - 1, 1) && GuardedCopy(destination, source, length);
+    return HarnoxCopyView(destination, source, length) != 0;
 }
