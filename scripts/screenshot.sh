@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes docs/harnox.png, a picture of the real window: the 64-bit program under
 # wine64 on a virtual X server, after typing a text and pressing Calc MD5 with the
-# keyboard. Needs imagemagick and xdotool, which it installs when missing.
+# keyboard; then docs/harnox-about.png, the About box opened from the system menu. Needs imagemagick and xdotool, which it installs when missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -47,5 +47,18 @@ xdotool type --delay 30 'The quick brown fox jumps over the lazy dog'
 xdotool key --delay 100 Tab Tab Tab Tab space
 sleep 1
 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage docs/harnox.png
-wineserver -k
 echo "screenshot: docs/harnox.png (${WIDTH}x${HEIGHT})"
+
+# About... is the system menu's last entry: Alt+Space opens the menu, Up wraps to it.
+xdotool key --delay 200 alt+space Up Return
+about=
+for _ in $(seq 50); do
+    about=$(xdotool search --name '^About Harnox Velkora$' 2>/dev/null | head -n 1) && [ -n "$about" ] && break
+    sleep 0.2
+done
+[ -n "$about" ] || { echo "screenshot: the About box did not appear" >&2; exit 1; }
+sleep 0.5
+eval "$(xdotool getwindowgeometry --shell "$about")"
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage docs/harnox-about.png
+echo "screenshot: docs/harnox-about.png (${WIDTH}x${HEIGHT})"
+wineserver -k
