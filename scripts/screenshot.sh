@@ -30,13 +30,19 @@ mkdir -p "$WINEPREFIX" docs
 wineboot --init >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 
+# Waits up to 20 s for the window with this caption and prints its id.
+wait_for_window() {
+    local found
+    for _ in $(seq 100); do
+        found=$(xdotool search --name "^$1\$" 2>/dev/null | head -n 1) && [ -n "$found" ] && { echo "$found"; return; }
+        sleep 0.2
+    done
+    echo "screenshot: the window \"$1\" did not appear" >&2
+    return 1
+}
+
 wine build/screenshot/dist/x64/harnox.exe &
-window=
-for _ in $(seq 100); do
-    window=$(xdotool search --name '^Harnox$' 2>/dev/null | head -n 1) && [ -n "$window" ] && break
-    sleep 0.2
-done
-[ -n "$window" ] || { echo "screenshot: the window did not appear" >&2; exit 1; }
+window=$(wait_for_window Harnox)
 eval "$(xdotool getwindowgeometry --shell "$window")"
 
 # The keys go to the window under the pointer: the focus starts in Source, and four
@@ -51,12 +57,7 @@ echo "screenshot: docs/harnox.png (${WIDTH}x${HEIGHT})"
 
 # About... is the system menu's last entry: Alt+Space opens the menu, Up wraps to it.
 xdotool key --delay 200 alt+space Up Return
-about=
-for _ in $(seq 50); do
-    about=$(xdotool search --name '^About Harnox Velkora$' 2>/dev/null | head -n 1) && [ -n "$about" ] && break
-    sleep 0.2
-done
-[ -n "$about" ] || { echo "screenshot: the About box did not appear" >&2; exit 1; }
+about=$(wait_for_window 'About Harnox Velkora')
 sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$about")"
 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage docs/harnox-about.png
