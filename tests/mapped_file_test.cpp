@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "engine/md5_digest.h"
@@ -282,6 +283,26 @@ TEST_F(MappedFileTest, OnlyRegularFilesOpen)
     EXPECT_FALSE(file.Open("/dev/null"));
 #endif
     EXPECT_EQ(OpenOutcome::Failed, file.LastOpen());
+}
+
+TEST_F(MappedFileTest, FileDigestMatchesOracleAtEveryLengthToTwoKibAndAtRandomLengths)
+{
+    const std::vector<unsigned char> bytes = RandomBytes(1 << 20, 31);
+    std::vector<size_t> lengths;
+    for (size_t length = 0; length <= 2048; ++length)
+        lengths.push_back(length);
+    std::mt19937 generator(32);
+    for (int i = 0; i < 12; ++i)
+        lengths.push_back(generator() % (bytes.size() + 1));
+    for (size_t length : lengths) {
+        const std::vector<unsigned char> content(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
+        const std::string path = folder.Write("f" + std::to_string(length), content);
+        FlakyMappedFile file;
+        EXPECT_EQ(length != 0, file.Open(path));
+        Md5Digest digest{};
+        ASSERT_EQ(1, Md5OfMappedFile(file, digest)) << "length " << length;
+        ASSERT_EQ(OracleMd5Hex(content.data(), content.size()), HexOf(digest)) << "length " << length;
+    }
 }
 
 TEST(NativeFilePlatform, SizeQueryOfAnInvalidHandleFails)
