@@ -20,5 +20,7 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "setup: installing ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    # With the recommended packages: Wine's own fonts and X libraries among them,
+    # which the window tests were made with.
+    apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
