@@ -1,0 +1,57 @@
+// A form and a clock of the tests' own for the calculate command.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Fields that behave as a dialog's edit fields do: a read copies at most size - 1
+// bytes and a zero, and reports how many bytes it copied.
+struct FakeForm {
+    explicit FakeForm(std::string sourceText = "", std::string fileText = "")
+        : source(std::move(sourceText)), file(std::move(fileText)) {}
+
+    std::string source;
+    std::string file;
+    std::string md5;
+    std::vector<std::string> md5Writes;
+    int fileReads = 0;
+
+    static int Copy(const std::string& field, char* buffer, int size)
+    {
+        const int count = static_cast<int>(field.size()) < size - 1 ? static_cast<int>(field.size()) : size - 1;
+        std::memcpy(buffer, field.data(), static_cast<size_t>(count));
+        buffer[count] = '\0';
+        return count;
+    }
+    int ReadSource(char* buffer, int size) { return Copy(source, buffer, size); }
+    int ReadFile(char* buffer, int size)
+    {
+        ++fileReads;
+        return Copy(file, buffer, size);
+    }
+    void WriteMd5(const char* text)
+    {
+        md5 = text;
+        md5Writes.push_back(md5);
+    }
+    void EmptyFile() { file.clear(); }
+};
+
+// Hands out the frequency and the given counter readings in turn, then 0.
+struct FakeClock {
+    int64_t frequency = 1000;
+    std::deque<int64_t> readings{0, 0};
+    int64_t Frequency() { return frequency; }
+    int64_t Counter()
+    {
+        if (readings.empty())
+            return 0;
+        const int64_t reading = readings.front();
+        readings.pop_front();
+        return reading;
+    }
+};
