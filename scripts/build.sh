@@ -2,23 +2,27 @@
 # Configures and builds every configuration into build/:
 #   native       Linux, GCC: unit tests and benchmarks
 #   native-asan  Linux, GCC, AddressSanitizer and UndefinedBehaviorSanitizer
-#   mingw64      x86_64 Windows: the tests run under wine64
-#   mingw32      i686 Windows: the shipped program
-# The programs are left in dist/harnox.exe (i686) and dist/x64/harnox.exe.
+#   mingw64      x86_64 Windows with its tests, which run under wine64
+#   mingw32      i686 Windows with its tests, which run under wine32 where this
+#                machine runs 32-bit x86 code
+#   program32    the shipped programs: i686 into dist/harnox.exe and x86_64 into
+#   program64    dist/x64/harnox.exe (scripts/build_programs.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+scripts/build_programs.sh
 
 jobs=$(nproc)
 configure() {
     local dir=$1
     shift
-    [ -f "build/$dir/build.ninja" ] || cmake -S . -B "build/$dir" -G Ninja "$@" >/dev/null
+    cmake -S . -B "build/$dir" -G Ninja "$@" >/dev/null
 }
 
 configure native -DCMAKE_BUILD_TYPE=RelWithDebInfo
 configure native-asan -DCMAKE_BUILD_TYPE=Debug -DHARNOX_SANITIZE=ON
 configure mingw64 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake
-configure mingw32 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake -DHARNOX_TESTS=OFF
+configure mingw32 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake -DHARNOX_TESTS=ON
 
 for dir in native native-asan mingw64 mingw32; do
     echo "build: $dir"

@@ -18,7 +18,8 @@ if [ "${1:-}" != --on-display ]; then
     # A build tree and program of its own, out of the way of scripts/build.sh's.
     [ -f build/screenshot/mingw64/build.ninja ] ||
         cmake -S . -B build/screenshot/mingw64 -G Ninja -DCMAKE_BUILD_TYPE=Release -DHARNOX_TESTS=OFF \
-            -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake -DHARNOX_DIST_DIR="$PWD/build/screenshot/dist" >/dev/null
+            -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake -DHARNOX_MINGW_THREADS=win32 \
+            -DHARNOX_DIST_DIR="$PWD/build/screenshot/dist" >/dev/null
     cmake --build build/screenshot/mingw64 --target harnox -j "$(nproc)"
     exec xvfb-run -a -s '-screen 0 1024x400x24' "$0" --on-display
 fi

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds every configuration and runs every test: native, under the
-# sanitizers, and the Windows build under wine64; then the fuzz targets (fuzz/run.sh).
+# sanitizers, the Windows builds under Wine (the x86_64 one under wine64 always, the
+# i686 one, the shipped program's, under wine32 where this machine runs 32-bit x86
+# code); then the fuzz targets (fuzz/run.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,16 +17,26 @@ run_ctest() {
     echo "=== tests: $dir"
     (cd "build/$dir" && ctest --output-on-failure -j "$(nproc)" "$@") || status=1
 }
+# The Windows tests, under one virtual X server when there is no display.
+run_windows_ctest() {
+    local dir=$1
+    if [ -n "${DISPLAY:-}" ]; then
+        run_ctest "$dir"
+        return
+    fi
+    echo
+    echo "=== tests: $dir (under Xvfb)"
+    (cd "build/$dir" && xvfb-run -a -s '-screen 0 1280x1024x24' ctest --output-on-failure -j "$(nproc)") || status=1
+}
 
 run_ctest native
 run_ctest native-asan -E large_file_test
-if [ -n "${DISPLAY:-}" ]; then
-    run_ctest mingw64
+run_windows_ctest mingw64
+if why_not=$(scripts/runs_x86_32.sh); then
+    run_windows_ctest mingw32
 else
-    # One virtual X server for every Windows test.
     echo
-    echo "=== tests: mingw64 (under Xvfb)"
-    (cd build/mingw64 && xvfb-run -a -s '-screen 0 1280x1024x24' ctest --output-on-failure -j "$(nproc)") || status=1
+    echo "=== tests: mingw32 not run: the 32-bit program and its tests were built but not run, since $why_not"
 fi
 
 # libFuzzer, about a minute per target; a crash fails the run.

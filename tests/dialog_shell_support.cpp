@@ -27,8 +27,10 @@ std::string ClassOf(HWND window)
 
 std::string TextOf(HWND window)
 {
+    // WM_GETTEXT rather than GetWindowTextA, which does not ask a window of another
+    // process for the text of its control.
     char text[4096] = {};
-    GetWindowTextA(window, text, sizeof text);
+    SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
     return text;
 }
 
@@ -85,24 +87,32 @@ void CALLBACK ModalDriver::Tick(HWND, UINT, UINT_PTR id, DWORD)
     driver->timer = 0;
 }
 
+namespace {
+BOOL CALLBACK AskAboutWindow(HWND candidate, LPARAM context)
+{
+    const auto& wanted = *reinterpret_cast<const std::function<bool(HWND)>*>(context);
+    return wanted(candidate) ? FALSE : TRUE;
+}
+}  // namespace
+
+HWND FindTopLevelWindow(const std::function<bool(HWND)>& wanted)
+{
+    HWND found = nullptr;
+    const std::function<bool(HWND)> remember = [&](HWND candidate) {
+        if (!wanted(candidate))
+            return false;
+        found = candidate;
+        return true;
+    };
+    EnumWindows(AskAboutWindow, reinterpret_cast<LPARAM>(&remember));
+    return found;
+}
+
 HWND FindOwnedDialog(HWND owner)
 {
-    struct Search {
-        HWND owner;
-        HWND found;
-    } search{owner, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND candidate, LPARAM context) -> BOOL {
-            Search& s = *reinterpret_cast<Search*>(context);
-            if (GetWindow(candidate, GW_OWNER) == s.owner && IsWindowVisible(candidate) && ClassOf(candidate) == "#32770") {
-                s.found = candidate;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return FindTopLevelWindow([owner](HWND candidate) {
+        return GetWindow(candidate, GW_OWNER) == owner && IsWindowVisible(candidate) && ClassOf(candidate) == "#32770";
+    });
 }
 
 void PutClipboardText(const std::string& text)
@@ -170,12 +180,17 @@ HWND FileNameField(HWND dialog)
     return inner ? inner : combo;
 }
 
+}  // namespace
+
 void AnswerOpenDialog(HWND dialog, OpenDialogSeen& seen, const std::string& path)
 {
     const HWND types = GetDlgItem(dialog, kFileTypes);
     seen.filterCount = static_cast<int>(SendMessageA(types, CB_GETCOUNT, 0, 0));
-    char text[256] = {};
-    SendMessageA(types, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
+    // The wide form, which Wine also passes intact to a dialog of another process.
+    wchar_t wide[256] = {};
+    SendMessageW(types, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(wide));
+    char text[512] = {};
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
     seen.filter = text;
     seen.selectedFilter = static_cast<int>(SendMessageA(types, CB_GETCURSEL, 0, 0));
     seen.proposedName = TextOf(FileNameField(dialog));
@@ -184,8 +199,6 @@ void AnswerOpenDialog(HWND dialog, OpenDialogSeen& seen, const std::string& path
         SetWindowTextA(FileNameField(dialog), path.c_str());
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
 }
-
-}  // namespace
 
 INT_PTR BrowseThroughOpenDialog(HWND window, MessagePump& pump, const std::string& path, OpenDialogSeen& seen)
 {

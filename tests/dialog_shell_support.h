@@ -52,7 +52,11 @@ private:
     bool ran = false;
 };
 
-// A visible dialog box (class #32770) of this thread owned by `owner`, or null.
+// The first top-level window, of any process, for which `wanted` is true, or null.
+HWND FindTopLevelWindow(const std::function<bool(HWND)>& wanted);
+
+// A visible dialog box (class #32770) owned by `owner`, or null. The owner may be a
+// window of another process.
 HWND FindOwnedDialog(HWND owner);
 
 // What the platform's Open dialog offered when it was answered.
@@ -62,6 +66,10 @@ struct OpenDialogSeen {
     int selectedFilter = -1;
     std::string proposedName = "<not seen>";
 };
+
+// Notes what the Open dialog `dialog` offers, then confirms `path` in it, or cancels
+// it when `path` is empty. The dialog may belong to another process.
+void AnswerOpenDialog(HWND dialog, OpenDialogSeen& seen, const std::string& path);
 
 // Presses Browse... (with an unusual notification code), notes what the Open dialog
 // offers and confirms `path` in it, or cancels it when `path` is empty; then handles

@@ -1,5 +1,6 @@
-// The built programs themselves: the 64-bit one run as its own process and driven
-// through its window, and both files' headers, imports and resources inspected.
+// The shipped programs themselves: this build's one (the 32-bit program in the i686
+// build, the 64-bit one in the x86_64 build) run as its own process and driven
+// through its window; both files' headers, imports and resources inspected.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -7,13 +8,17 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "res/resource.h"
+#include "tests/dialog_shell_support.h"
 #include "tests/oracle_md5.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -33,41 +38,35 @@ std::string WindowsPath(std::string path)
 
 const std::string kX64Program = WindowsPath(HARNOX_X64_EXE);
 const std::string kI686Program = WindowsPath(HARNOX_I686_EXE);
+const std::string kOwnProgram = sizeof(void*) == 8 ? kX64Program : kI686Program;
 
 bool Exists(const std::string& path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// ---- the 64-bit program, run ----
+// ---- this build's program, run ----
 
-struct Search {
-    DWORD process;
-    HWND found;
-};
+// Asks every 50 ms, for up to 30 s, until `find` gives a window.
+HWND WaitForWindow(const std::function<HWND()>& find)
+{
+    HWND found = nullptr;
+    for (int attempt = 0; attempt < 600 && !(found = find()); ++attempt)
+        Sleep(50);
+    return found;
+}
 
 HWND FindProgramWindow(DWORD process)
 {
-    Search search{process, nullptr};
-    for (int attempt = 0; attempt < 600 && !search.found; ++attempt) {
-        EnumWindows(
-            [](HWND candidate, LPARAM context) -> BOOL {
-                Search& s = *reinterpret_cast<Search*>(context);
-                DWORD owner = 0;
-                GetWindowThreadProcessId(candidate, &owner);
-                char caption[64] = {};
-                GetWindowTextA(candidate, caption, sizeof caption);
-                if (owner == s.process && std::strcmp(caption, "Harnox") == 0 && IsWindowVisible(candidate)) {
-                    s.found = candidate;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        if (!search.found)
-            Sleep(50);
-    }
-    return search.found;
+    return WaitForWindow([process] {
+        return FindTopLevelWindow([process](HWND candidate) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(candidate, &owner);
+            char caption[64] = {};
+            GetWindowTextA(candidate, caption, sizeof caption);
+            return owner == process && std::strcmp(caption, "Harnox") == 0 && IsWindowVisible(candidate);
+        });
+    });
 }
 
 std::string FieldText(HWND control)
@@ -81,11 +80,11 @@ class RunningProgram : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(Exists(kX64Program)) << kX64Program;
+        ASSERT_TRUE(Exists(kOwnProgram)) << kOwnProgram;
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
-        std::string commandLine = "\"" + kX64Program + "\"";
-        ASSERT_TRUE(CreateProcessA(kX64Program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+        std::string commandLine = "\"" + kOwnProgram + "\"";
+        ASSERT_TRUE(CreateProcessA(kOwnProgram.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                    &startup, &process));
         // Once its loop waits for input the window exists.
         WaitForInputIdle(process.hProcess, 30000);
@@ -137,6 +136,49 @@ TEST_F(RunningProgram, StartsWithFocusInSourceDigestsTypedTextAndQuitsWithZero)
     EXPECT_EQ(0u, ExitCode());
 }
 
+TEST_F(RunningProgram, BrowseChoosesAFileInTheOpenDialogAndCalcDigestsIt)
+{
+    ScratchFolder folder;
+    const std::vector<unsigned char> bytes = RandomBytes(3 * 65536 + 77, 10);
+    const std::string path = folder.Write("chosen.bin", bytes);
+    SendMessageA(GetDlgItem(window, IDC_SOURCE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("typed before"));
+
+    // The Open dialog is modal inside the program's handler: the click is posted.
+    PostMessageA(GetDlgItem(window, IDC_BROWSE), BM_CLICK, 0, 0);
+    const HWND dialog = WaitForWindow([this] { return FindOwnedDialog(window); });
+    ASSERT_NE(nullptr, dialog) << "no Open dialog appeared";
+    EXPECT_FALSE(IsWindowEnabled(window)) << "the Open dialog is modal";
+    OpenDialogSeen seen;
+    AnswerOpenDialog(dialog, seen, path);
+    EXPECT_EQ(1, seen.filterCount);
+    EXPECT_EQ("All Files(*.*)", seen.filter);
+    EXPECT_EQ(0, seen.selectedFilter);
+    EXPECT_EQ("", seen.proposedName);
+
+    for (int attempt = 0; attempt < 400 && FieldText(GetDlgItem(window, IDC_FILE)) != path; ++attempt)
+        Sleep(50);
+    ASSERT_EQ(path, FieldText(GetDlgItem(window, IDC_FILE)));
+    EXPECT_EQ("", FieldText(GetDlgItem(window, IDC_SOURCE)));
+    EXPECT_EQ("", FieldText(GetDlgItem(window, IDC_MD5)));
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    ASSERT_TRUE(GetGUIThreadInfo(process.dwThreadId, &gui));
+    EXPECT_EQ(GetDlgItem(window, IDC_CALC), gui.hwndFocus);
+
+    SendMessageA(GetDlgItem(window, IDC_CALC), BM_CLICK, 0, 0);
+    const std::string shown = FieldText(GetDlgItem(window, IDC_MD5));
+    const std::string digits = OracleMd5Hex(bytes.data(), bytes.size());
+    ASSERT_GT(shown.size(), 32u) << shown;
+    EXPECT_EQ(digits + ":", shown.substr(0, 33));
+    const std::string tail = shown.substr(33);
+    const size_t milliseconds = tail.find_first_not_of("0123456789");
+    EXPECT_NE(0u, milliseconds) << shown;
+    EXPECT_EQ(" ms used", milliseconds == std::string::npos ? "" : tail.substr(milliseconds)) << shown;
+
+    SendMessageA(GetDlgItem(window, IDC_QUIT), BM_CLICK, 0, 0);
+    EXPECT_EQ(0u, ExitCode());
+}
+
 TEST_F(RunningProgram, CloseBoxEndsItWithZero)
 {
     PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -150,9 +192,7 @@ protected:
     void SetUp() override
     {
         path = GetParam() ? kX64Program : kI686Program;
-        if (!GetParam() && !Exists(path))
-            GTEST_SKIP() << "the 32-bit program is not built: " << path;
-        ASSERT_TRUE(Exists(path)) << path;
+        ASSERT_TRUE(Exists(path)) << path << " (scripts/build_programs.sh builds it)";
         std::ifstream in(path, std::ios::binary);
         bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
@@ -191,16 +231,32 @@ protected:
         return 0;
     }
 
-    std::vector<std::string> ImportedDlls() const
+    // Every import, as the upper-case DLL name and the function's name, or "#n" for
+    // one imported by ordinal.
+    std::vector<std::pair<std::string, std::string>> Imports() const
     {
         const size_t header = At<uint32_t>(0x3C);
         const bool wide = At<uint16_t>(header + 24) == 0x20B;
         const size_t directories = header + 24 + (wide ? 112 : 96);
         const uint32_t imports = At<uint32_t>(directories + 8);
-        std::vector<std::string> names;
-        for (size_t entry = OffsetOf(imports); At<uint32_t>(entry + 12) != 0; entry += 20)
-            names.emplace_back(reinterpret_cast<const char*>(bytes.data() + OffsetOf(At<uint32_t>(entry + 12))));
-        return names;
+        auto name = [&](uint32_t rva) { return std::string(bytes.data() + OffsetOf(rva)); };
+        std::vector<std::pair<std::string, std::string>> found;
+        for (size_t entry = OffsetOf(imports); At<uint32_t>(entry + 12) != 0; entry += 20) {
+            std::string dll = name(At<uint32_t>(entry + 12));
+            for (char& c : dll)
+                c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+            // The lookup table, or the address table where a linker left no lookup table.
+            const uint32_t table = At<uint32_t>(entry) ? At<uint32_t>(entry) : At<uint32_t>(entry + 16);
+            for (size_t at = OffsetOf(table);; at += wide ? 8 : 4) {
+                const uint64_t slot = wide ? At<uint64_t>(at) : At<uint32_t>(at);
+                if (slot == 0)
+                    break;
+                const bool byOrdinal = (slot >> (wide ? 63 : 31)) != 0;
+                found.emplace_back(dll, byOrdinal ? "#" + std::to_string(slot & 0xFFFF)
+                                                  : name(static_cast<uint32_t>(slot & 0x7FFFFFFF) + 2));
+            }
+        }
+        return found;
     }
 
     // A resource's bytes, found only in the language 2052.
@@ -228,17 +284,83 @@ TEST_P(ProgramFile, IsAGuiProgramForItsProcessorThatImportsOnlyWindowsOwnDlls)
     EXPECT_EQ(GetParam() ? 0x20B : 0x10B, At<uint16_t>(header + 24)) << "PE32+ or PE32";
     EXPECT_EQ(IMAGE_SUBSYSTEM_WINDOWS_GUI, At<uint16_t>(header + 24 + 68));
 
-    const std::set<std::string> windowsOwn = {"KERNEL32.DLL", "USER32.DLL", "COMDLG32.DLL", "MSVCRT.DLL",
-                                              "GDI32.DLL", "ADVAPI32.DLL"};
-    std::set<std::string> seen;
-    for (std::string name : ImportedDlls()) {
-        for (char& c : name)
-            c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-        EXPECT_TRUE(windowsOwn.count(name)) << name << " is not one of Windows' own";
-        seen.insert(name);
+    std::set<std::string> dlls;
+    for (const auto& import : Imports())
+        dlls.insert(import.first);
+    EXPECT_EQ((std::set<std::string>{"COMDLG32.DLL", "KERNEL32.DLL", "MSVCRT.DLL", "USER32.DLL"}), dlls);
+}
+
+// Functions checked, one by one, to exist in the DLLs of Windows XP SP3 (and of XP x64
+// and Server 2003 SP1, the 64-bit Windows of its time). A program that imports one
+// function more than its Windows has is refused at start, so before a name is added
+// here its lowest Windows version must be looked up: Vista's GetTickCount64, once
+// pulled in by a thread library, is the kind of import this stops.
+const std::map<std::string, std::set<std::string>> kFunctionsOfWindowsXp = {
+    {"COMDLG32.DLL", {"GetOpenFileNameA"}},
+    {"KERNEL32.DLL",
+     {"AddVectoredExceptionHandler", "CloseHandle", "CreateFileA", "CreateFileMappingA", "CreateSemaphoreW",
+      "DeleteCriticalSection", "EnterCriticalSection", "FreeLibrary", "GetCurrentProcess", "GetCurrentProcessId",
+      "GetCurrentThreadId", "GetFileSize", "GetLastError", "GetModuleHandleA", "GetModuleHandleW",
+      "GetProcAddress", "GetStartupInfoA", "GetSystemInfo", "GetTickCount", "GlobalAlloc", "GlobalFree",
+      "GlobalLock", "GlobalUnlock", "InitializeCriticalSection", "IsDBCSLeadByteEx", "LeaveCriticalSection",
+      "LoadLibraryA", "LoadLibraryW", "MapViewOfFile", "MultiByteToWideChar", "QueryPerformanceCounter",
+      "QueryPerformanceFrequency", "RaiseException", "ReleaseSemaphore", "RemoveVectoredExceptionHandler",
+      "RtlCaptureContext", "SetLastError", "SetUnhandledExceptionFilter", "Sleep", "TlsAlloc", "TlsFree",
+      "TlsGetValue", "TlsSetValue", "UnmapViewOfFile", "VirtualProtect", "VirtualQuery", "WaitForSingleObject",
+      "WideCharToMultiByte", "lstrcpyA"}},
+    {"MSVCRT.DLL",
+     {"___lc_codepage_func", "___mb_cur_max_func", "__getmainargs", "__initenv", "__iob_func", "__mb_cur_max",
+      "__p__acmdln", "__p__commode", "__p__fmode", "__set_app_type", "__setusermatherr", "_acmdln", "_amsg_exit",
+      "_cexit", "_close", "_commode", "_errno", "_fmode", "_initterm", "_iob", "_onexit", "_read", "abort", "atoi",
+      "calloc", "exit", "fprintf", "fputc", "fputs", "free", "fwrite", "localeconv", "malloc", "memchr", "memcmp",
+      "memcpy", "memmove", "memset", "realloc", "setlocale", "signal", "strchr", "strcmp", "strerror", "strlen",
+      "strncmp", "vfprintf", "wcslen"}},
+    {"USER32.DLL",
+     {"AppendMenuA", "CloseClipboard", "CreateDialogParamA", "DestroyWindow", "DialogBoxParamA", "DispatchMessageA",
+      "EmptyClipboard", "EndDialog", "GetDlgItem", "GetDlgItemTextA", "GetMessageA", "GetSystemMenu",
+      "IsDialogMessageA", "LoadIconA", "LoadStringA", "OpenClipboard", "PostMessageA", "PostQuitMessage",
+      "SendMessageA", "SetClipboardData", "SetDlgItemTextA", "SetFocus", "TranslateMessage"}},
+};
+// The 64-bit program's unwinding imports, in KERNEL32 of every 64-bit Windows.
+const std::set<std::string> kFunctionsOfWindowsXpX64 = {"RtlLookupFunctionEntry", "RtlUnwindEx", "RtlVirtualUnwind",
+                                                        "__C_specific_handler"};
+
+TEST_P(ProgramFile, ImportsOnlyFunctionsThatWindowsXpHas)
+{
+    const auto imports = Imports();
+    ASSERT_FALSE(imports.empty());
+    for (const auto& [dll, function] : imports) {
+        const auto known = kFunctionsOfWindowsXp.find(dll);
+        const bool onXp = known != kFunctionsOfWindowsXp.end() && known->second.count(function) != 0;
+        const bool onXpX64 = GetParam() && dll == "KERNEL32.DLL" && kFunctionsOfWindowsXpX64.count(function) != 0;
+        EXPECT_TRUE(onXp || onXpX64) << dll << " " << function << " is not known to exist on Windows XP";
     }
-    for (const char* needed : {"KERNEL32.DLL", "USER32.DLL", "COMDLG32.DLL"})
-        EXPECT_TRUE(seen.count(needed)) << needed;
+}
+
+TEST_P(ProgramFile, HeaderAsksForNoWindowsLaterThanXpAndCarriesNoTimeStamp)
+{
+    const size_t header = At<uint32_t>(0x3C);
+    const size_t optional = header + 24;
+    // Windows XP is 5.1; XP x64 and Server 2003 are 5.2.
+    const uint32_t newest = GetParam() ? 0x00050002u : 0x00050001u;
+    const uint32_t system = uint32_t{At<uint16_t>(optional + 40)} << 16 | At<uint16_t>(optional + 42);
+    const uint32_t subsystem = uint32_t{At<uint16_t>(optional + 48)} << 16 | At<uint16_t>(optional + 50);
+    EXPECT_LE(system, newest) << std::hex << system;
+    EXPECT_LE(subsystem, newest) << std::hex << subsystem;
+    EXPECT_GE(subsystem, 0x00040000u) << std::hex << subsystem;
+    EXPECT_EQ(0u, At<uint32_t>(header + 8)) << "a time stamp in the file header";
+}
+
+BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR languages)
+{
+    reinterpret_cast<std::vector<WORD>*>(languages)->push_back(language);
+    return TRUE;
+}
+
+BOOL CALLBACK ReportManifest(HMODULE, LPCSTR, LPSTR name, LONG_PTR)
+{
+    ADD_FAILURE() << "a manifest " << reinterpret_cast<uintptr_t>(name);
+    return TRUE;
 }
 
 TEST_P(ProgramFile, HoldsEveryResourceInChineseOnlyAndNoManifest)
@@ -250,23 +372,11 @@ TEST_P(ProgramFile, HoldsEveryResourceInChineseOnlyAndNoManifest)
     };
     for (const auto& [type, name] : resources) {
         std::vector<WORD> languages;
-        EnumResourceLanguagesA(
-            module, type, name,
-            [](HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR context) -> BOOL {
-                reinterpret_cast<std::vector<WORD>*>(context)->push_back(language);
-                return TRUE;
-            },
-            reinterpret_cast<LONG_PTR>(&languages));
+        EnumResourceLanguagesA(module, type, name, CollectLanguage, reinterpret_cast<LONG_PTR>(&languages));
         EXPECT_EQ(std::vector<WORD>{kChinesePrc}, languages) << reinterpret_cast<uintptr_t>(type) << "/"
                                                               << reinterpret_cast<uintptr_t>(name);
     }
-    EnumResourceNamesA(
-        module, RT_MANIFEST,
-        [](HMODULE, LPCSTR, LPSTR name, LONG_PTR) -> BOOL {
-            ADD_FAILURE() << "a manifest " << reinterpret_cast<uintptr_t>(name);
-            return TRUE;
-        },
-        0);
+    EnumResourceNamesA(module, RT_MANIFEST, ReportManifest, 0);
 }
 
 // Reads a classic dialog template: header, then each item's style, class atom and id.
