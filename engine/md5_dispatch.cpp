@@ -12,8 +12,6 @@
 
 namespace {
 
-using BlocksFunction = void (*)(DigestState&, const unsigned char*, uint64_t);
-
 #if defined(__i386__) || defined(__x86_64__)
 // XGETBV is issued as raw bytes so that this file needs no extra instruction-set flags.
 uint64_t ReadExtendedControlRegister0()
@@ -23,55 +21,57 @@ uint64_t ReadExtendedControlRegister0()
     return (static_cast<uint64_t>(high) << 32) | low;
 }
 
-[[maybe_unused]] bool CpuAndOsSupportAvx512FVl()
+Md5CpuReport ReadCpuReport()
 {
+    Md5CpuReport cpu{};
     unsigned eax, ebx, ecx, edx;
+    if (__get_cpuid(0, &eax, &ebx, &ecx, &edx))
+        cpu.amd = ebx == 0x68747541u && edx == 0x69746e65u && ecx == 0x444d4163u;  // "AuthenticAMD"
     if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx))
-        return false;
-    const bool osSavesExtendedState = (ecx & (1u << 27)) != 0;  // OSXSAVE
-    if (!osSavesExtendedState)
-        return false;
+        return cpu;
+    cpu.signature = eax;
+    cpu.osxsave = (ecx & (1u << 27)) != 0;
+    // XGETBV faults unless the system has enabled it.
+    if (cpu.osxsave)
+        cpu.savedState = ReadExtendedControlRegister0();
+    if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx)) {
+        cpu.avx512f = (ebx & (1u << 16)) != 0;
+        cpu.avx512vl = (ebx & (1u << 31)) != 0;
+    }
+    return cpu;
+}
+#else
+Md5CpuReport ReadCpuReport()
+{
+    return Md5CpuReport{};
+}
+#endif
+
+const Md5CpuReport& ThisCpu()
+{
+    static const Md5CpuReport cpu = ReadCpuReport();
+    return cpu;
+}
+
+bool CpuAndOsSupportAvx512FVl(const Md5CpuReport& cpu)
+{
     // The system must save XMM, YMM, the opmask registers and both halves of the ZMM state.
-    const uint64_t savedState = ReadExtendedControlRegister0();
     const uint64_t needed = (1u << 1) | (1u << 2) | (1u << 5) | (1u << 6) | (1u << 7);
-    if ((savedState & needed) != needed)
-        return false;
-    if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx))
-        return false;
-    const bool avx512f = (ebx & (1u << 16)) != 0;
-    const bool avx512vl = (ebx & (1u << 31)) != 0;
-    return avx512f && avx512vl;
+    return cpu.osxsave && (cpu.savedState & needed) == needed && cpu.avx512f && cpu.avx512vl;
 }
 
 // AMD's family 1Ah (Zen 5) takes two cycles for each simple vector integer
 // operation, so the four-operation vector step costs eight cycles where the scalar
 // steps cost four or five: there the portable compression is the faster one.
-[[maybe_unused]] bool VectorStepIsSlowerThanScalar()
+bool VectorStepIsSlowerThanScalar(const Md5CpuReport& cpu)
 {
-    unsigned eax, ebx, ecx, edx;
-    if (!__get_cpuid(0, &eax, &ebx, &ecx, &edx))
-        return false;
-    const bool amd = ebx == 0x68747541u && edx == 0x69746e65u && ecx == 0x444d4163u;  // "AuthenticAMD"
-    if (!amd || !__get_cpuid(1, &eax, &ebx, &ecx, &edx))
-        return false;
-    unsigned family = (eax >> 8) & 0xF;
+    unsigned family = (cpu.signature >> 8) & 0xF;
     if (family == 0xF)
-        family += (eax >> 20) & 0xFF;
-    return family >= 0x1A;
-}
-#else
-[[maybe_unused]] bool CpuAndOsSupportAvx512FVl()
-{
-    return false;
+        family += (cpu.signature >> 20) & 0xFF;
+    return cpu.amd && family >= 0x1A;
 }
 
-[[maybe_unused]] bool VectorStepIsSlowerThanScalar()
-{
-    return false;
-}
-#endif
-
-BlocksFunction FunctionOf(Md5Variant variant)
+Md5BlocksFunction FunctionOf(Md5Variant variant)
 {
 #if HARNOX_HAVE_AVX512
     if (variant == Md5Variant::Avx512)
@@ -83,14 +83,13 @@ BlocksFunction FunctionOf(Md5Variant variant)
 
 Md5Variant BestVariant()
 {
-    if (Md5VariantSupported(Md5Variant::Avx512) && !VectorStepIsSlowerThanScalar())
-        return Md5Variant::Avx512;
-    return Md5Variant::Portable;
+    const Md5Variant best = Md5VariantFor(ThisCpu());
+    return Md5VariantSupported(best) ? best : Md5Variant::Portable;
 }
 
 struct Selection {
     std::atomic<Md5Variant> variant;
-    std::atomic<BlocksFunction> function;
+    std::atomic<Md5BlocksFunction> function;
 };
 
 Selection& CurrentSelection()
@@ -108,15 +107,18 @@ bool Md5VariantSupported(Md5Variant variant)
         return true;
     case Md5Variant::Avx512:
 #if HARNOX_HAVE_AVX512
-    {
-        static const bool supported = CpuAndOsSupportAvx512FVl();
-        return supported;
-    }
+        return CpuAndOsSupportAvx512FVl(ThisCpu());
 #else
         return false;
 #endif
     }
     return false;
+}
+
+Md5Variant Md5VariantFor(const Md5CpuReport& cpu)
+{
+    return CpuAndOsSupportAvx512FVl(cpu) && !VectorStepIsSlowerThanScalar(cpu) ? Md5Variant::Avx512
+                                                                               : Md5Variant::Portable;
 }
 
 Md5Variant Md5ActiveVariant()
@@ -137,6 +139,11 @@ bool Md5ForceVariant(Md5Variant variant)
 const char* Md5VariantName(Md5Variant variant)
 {
     return variant == Md5Variant::Avx512 ? "avx512" : "portable";
+}
+
+Md5BlocksFunction Md5ActiveBlocksFunction()
+{
+    return CurrentSelection().function.load(std::memory_order_relaxed);
 }
 
 void Md5TransformBlocks(DigestState& state, const unsigned char* blocks, uint64_t count)

@@ -41,5 +41,23 @@ Md5Variant Md5ActiveVariant();
 bool Md5ForceVariant(Md5Variant variant);
 const char* Md5VariantName(Md5Variant variant);
 
+// What the processor and the operating system report through CPUID and XGETBV, as
+// far as the choice of compression needs it.
+struct Md5CpuReport {
+    bool amd;             // CPUID 0: the vendor is "AuthenticAMD"
+    uint32_t signature;   // CPUID 1, EAX: stepping, model, family, extended model and family
+    bool osxsave;         // CPUID 1, ECX bit 27: the system manages XSAVE state and allows XGETBV
+    uint64_t savedState;  // XCR0 by XGETBV: the register states the system saves (0 without OSXSAVE)
+    bool avx512f;         // CPUID 7.0, EBX bit 16
+    bool avx512vl;        // CPUID 7.0, EBX bit 31
+};
+// The variant chosen at start on such a processor: AVX-512 where it can run and its
+// vector steps are fast, the portable one elsewhere.
+Md5Variant Md5VariantFor(const Md5CpuReport& cpu);
+
+using Md5BlocksFunction = void (*)(DigestState&, const unsigned char*, uint64_t);
+// The function that every transform calls now.
+Md5BlocksFunction Md5ActiveBlocksFunction();
+
 // Writes A, B, C, D little-endian into the digest.
 void Md5StoreDigest(const DigestState& state, Md5Digest& digest);

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -143,16 +145,56 @@ TEST(CalculateCommand, FileThatFailsWhileReadIsSaidSo)
     FlakyFilePlatform::Reset();
 }
 
+#ifndef _WIN32
+// True when a descriptor of this process refers to the file or a view of it is mapped.
+bool ProcessHolds(const std::string& path)
+{
+    const std::string target = std::filesystem::canonical(path).string();
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code gone;
+        if (std::filesystem::read_symlink(entry.path(), gone).string() == target)
+            return true;
+    }
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);)
+        if (line.size() >= target.size() && line.compare(line.size() - target.size(), target.size(), target) == 0)
+            return true;
+    return false;
+}
+#endif
+
 TEST(CalculateCommand, FileIsReleasedAfterEveryCall)
 {
     ScratchFolder folder;
     const std::string path = folder.Write("held", RandomBytes(5000, 4));
+#ifndef _WIN32
+    {
+        MappedFile held;
+        ASSERT_TRUE(held.Open(path));
+        ASSERT_TRUE(ProcessHolds(path)) << "an open file must show";
+    }
+#endif
     FakeForm form("", path);
     FakeClock clock;
     ASSERT_TRUE(CalculateCommand(form, clock));
+#ifndef _WIN32
+    EXPECT_FALSE(ProcessHolds(path));
+#endif
+    // Windows lets no file that is open without delete sharing be renamed or deleted.
     const std::string renamed = folder.PathOf("renamed");
     EXPECT_EQ(0, std::rename(path.c_str(), renamed.c_str()));
     EXPECT_EQ(0, std::remove(renamed.c_str()));
+}
+
+TEST(CalculateCommand, FileTimeDividesByTheFrequencyBeforeItMultiplies)
+{
+    // 2.01 s on a 10 MHz counter: 2.01 as a double lies just below it, so dividing
+    // first shows 2009 where multiplying first would show 2010.
+    ScratchFolder folder;
+    FakeForm form("", folder.Write("empty", std::string()));
+    FakeClock clock{10000000, {5000, 5000 + 20100000}};
+    EXPECT_TRUE(CalculateCommand(form, clock));
+    EXPECT_EQ(kEmptyDigest + ":2009 ms used", form.md5);
 }
 
 TEST(ElapsedMilliseconds, DividesFirstAndTruncates)
@@ -161,6 +203,7 @@ TEST(ElapsedMilliseconds, DividesFirstAndTruncates)
     EXPECT_EQ(0, ElapsedMilliseconds(100, 107, 10000));              // 0.7 ms
     EXPECT_EQ(2333, ElapsedMilliseconds(0, 7, 3));                   // a frequency that does not divide evenly
     EXPECT_EQ(153, ElapsedMilliseconds(1000, 1000 + 459, 3000));
+    EXPECT_EQ(1000, ElapsedMilliseconds(0, 1001, 1000));             // 1.001 s, just below it as a double
     // Ten minutes on a 10 MHz counter far into its range: the full 64-bit difference counts.
     const int64_t start = int64_t{1} << 62;
     EXPECT_EQ(600000, ElapsedMilliseconds(start, start + 6000000000, 10000000));

@@ -271,18 +271,18 @@ TEST_F(MappedFileTest, OpeningAgainReleasesTheFirstFile)
 
 TEST_F(MappedFileTest, OnlyRegularFilesOpen)
 {
-    FlakyMappedFile file;
-    EXPECT_FALSE(file.Open(folder.PathOf("")));
-    EXPECT_FALSE(file.Open(folder.PathOf(".")));
+    std::vector<std::string> paths = {folder.PathOf(""), folder.PathOf(".")};
 #ifndef _WIN32
-    // Neither may block or be mistaken for a file.
+    // None may block or be mistaken for a file: each would read as empty, and none is.
     const std::string fifo = folder.PathOf("fifo");
     ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
-    EXPECT_FALSE(file.Open(fifo));
-    EXPECT_FALSE(file.Open("/dev/zero"));
-    EXPECT_FALSE(file.Open("/dev/null"));
+    paths.insert(paths.end(), {fifo, "/dev/zero", "/dev/null"});
 #endif
-    EXPECT_EQ(OpenOutcome::Failed, file.LastOpen());
+    for (const std::string& path : paths) {
+        FlakyMappedFile file;
+        EXPECT_FALSE(file.Open(path)) << path;
+        EXPECT_EQ(OpenOutcome::Failed, file.LastOpen()) << path;
+    }
 }
 
 TEST_F(MappedFileTest, FileDigestMatchesOracleAtEveryLengthToTwoKibAndAtRandomLengths)
@@ -303,6 +303,33 @@ TEST_F(MappedFileTest, FileDigestMatchesOracleAtEveryLengthToTwoKibAndAtRandomLe
         ASSERT_EQ(1, Md5OfMappedFile(file, digest)) << "length " << length;
         ASSERT_EQ(OracleMd5Hex(content.data(), content.size()), HexOf(digest)) << "length " << length;
     }
+}
+
+TEST(NativeFilePlatform, MappingOutlivesItsFileAndClosesNothingElse)
+{
+    using P = NativeFilePlatform;
+    ScratchFolder folder;
+    const std::vector<unsigned char> bytes = RandomBytes(5000, 12);
+    const P::FileHandle file = P::OpenForReading(folder.Write("mapped", bytes).c_str());
+    ASSERT_NE(P::kNoFile, file);
+    const P::MappingHandle mapping = P::CreateMapping(file, bytes.size());
+    ASSERT_NE(P::kNoMapping, mapping);
+    P::CloseFile(file);
+    // Opened by other code meanwhile, likely under the number the file had.
+    const P::FileHandle other = P::OpenForReading(folder.Write("other", RandomBytes(77, 13)).c_str());
+    ASSERT_NE(P::kNoFile, other);
+
+    const unsigned char* view = P::MapView(mapping, 0, static_cast<uint32_t>(bytes.size()));
+    ASSERT_NE(nullptr, view) << "the mapping went with the file";
+    std::vector<unsigned char> got(bytes.size());
+    EXPECT_TRUE(P::CopyFromView(got.data(), view, static_cast<uint32_t>(got.size())));
+    EXPECT_EQ(bytes, got);
+    P::UnmapView(view, static_cast<uint32_t>(bytes.size()));
+    P::CloseMapping(mapping);
+    uint64_t size = 0;
+    EXPECT_TRUE(P::QuerySize(other, size)) << "closing the mapping closed another file";
+    EXPECT_EQ(77u, size);
+    P::CloseFile(other);
 }
 
 TEST(NativeFilePlatform, SizeQueryOfAnInvalidHandleFails)

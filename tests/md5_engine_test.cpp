@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "engine/md5_digest.h"
+#include "engine/md5_transform_avx512.h"
+#include "engine/md5_transform_portable.h"
 #include "tests/oracle_md5.h"
 #include "tests/recording_file.h"
 #include "tests/test_support.h"
@@ -130,8 +132,64 @@ TEST_P(EachVariant, BufferDigestMatchesOracleOnRandomLengthsUpToOneMebibyte)
     }
 }
 
+Md5BlocksFunction OwnFunctionOf(Md5Variant variant)
+{
+#if HARNOX_HAVE_AVX512
+    if (variant == Md5Variant::Avx512)
+        return Md5TransformBlocksAvx512;
+#endif
+    return variant == Md5Variant::Portable ? Md5TransformBlocksPortable : nullptr;
+}
+
+TEST_P(EachVariant, IsTheFunctionInUseAndMatchesOracleWhenCalledItself)
+{
+    const Md5BlocksFunction own = OwnFunctionOf(GetParam());
+    ASSERT_NE(nullptr, own);
+    EXPECT_EQ(own, Md5ActiveBlocksFunction());
+    // Messages padded here, so that nothing but the variant's own function compresses them.
+    for (size_t length : {size_t{0}, size_t{55}, size_t{119}, size_t{64 * 20 + 3}}) {
+        std::vector<unsigned char> padded = RandomBytes(length, static_cast<uint32_t>(length));
+        padded.push_back(0x80);
+        padded.resize((length + 8) / 64 * 64 + 56);
+        for (int i = 0; i < 8; ++i)
+            padded.push_back(static_cast<unsigned char>((uint64_t{length} * 8) >> (8 * i)));
+        DigestState state = kMd5InitialState;
+        own(state, padded.data(), padded.size() / 64);
+        Md5Digest digest{};
+        Md5StoreDigest(state, digest);
+        EXPECT_EQ(OracleMd5Hex(padded.data(), length), HexOf(digest)) << "length " << length;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Md5, EachVariant, ::testing::ValuesIn(SupportedVariants()),
                          [](const auto& info) { return std::string(Md5VariantName(info.param)); });
+
+TEST(VariantChoice, FollowsTheProcessorAndWhatTheSystemSaves)
+{
+    const uint64_t all = 0xE7;    // x87, SSE, AVX, opmask, both halves of ZMM
+    const uint64_t noZmm = 0x07;  // x87, SSE, AVX
+    const Md5Variant portable = Md5Variant::Portable, avx512 = Md5Variant::Avx512;
+    // Vendor AMD, CPUID 1 EAX, OSXSAVE, XCR0, AVX-512F, AVX-512VL; the choice.
+    const struct {
+        const char* processor;
+        Md5CpuReport cpu;
+        Md5Variant chosen;
+    } table[] = {
+        {"Zen 5, EPYC 9005 (family 1Ah)", {true, 0x00B00F21, true, all, true, true}, portable},
+        {"Zen 5, Ryzen 9000 (family 1Ah)", {true, 0x00B40F40, true, all, true, true}, portable},
+        {"Zen 4, EPYC 9004 (family 19h)", {true, 0x00A10F11, true, all, true, true}, avx512},
+        {"Zen 3 (family 19h), no AVX-512", {true, 0x00A20F10, true, all, false, false}, portable},
+        {"Sapphire Rapids", {false, 0x000806F8, true, all, true, true}, avx512},
+        {"Ice Lake server", {false, 0x000606A6, true, all, true, true}, avx512},
+        {"Alder Lake, no AVX-512", {false, 0x00090672, true, all, false, false}, portable},
+        {"Knights Landing, AVX-512F without VL", {false, 0x00050671, true, all, true, false}, portable},
+        {"Sapphire Rapids, system saves no ZMM state", {false, 0x000806F8, true, noZmm, true, true}, portable},
+        {"Zen 4, system saves no ZMM state", {true, 0x00A10F11, true, noZmm, true, true}, portable},
+        {"Sapphire Rapids, system without OSXSAVE", {false, 0x000806F8, false, 0, true, true}, portable},
+    };
+    for (const auto& row : table)
+        EXPECT_STREQ(Md5VariantName(row.chosen), Md5VariantName(Md5VariantFor(row.cpu))) << row.processor;
+}
 
 // One row of the final-block table: where the 0x80 and the bit count go, how many
 // whole blocks precede the final area, and which reads the file digest makes.
