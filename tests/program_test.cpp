@@ -69,13 +69,6 @@ HWND FindProgramWindow(DWORD process)
     });
 }
 
-std::string FieldText(HWND control)
-{
-    char text[4096] = {};
-    SendMessageA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
 class RunningProgram : public ::testing::Test {
 protected:
     void SetUp() override
@@ -129,7 +122,7 @@ TEST_F(RunningProgram, StartsWithFocusInSourceDigestsTypedTextAndQuitsWithZero)
     const std::string text = "Harnox out of process";
     SendMessageA(GetDlgItem(window, IDC_SOURCE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     SendMessageA(GetDlgItem(window, IDC_CALC), BM_CLICK, 0, 0);
-    EXPECT_EQ(OracleMd5Hex(text.data(), text.size()), FieldText(GetDlgItem(window, IDC_MD5)));
+    EXPECT_EQ(OracleMd5Hex(text.data(), text.size()), TextOf(GetDlgItem(window, IDC_MD5)));
     EXPECT_TRUE(IsWindow(window));
 
     SendMessageA(GetDlgItem(window, IDC_QUIT), BM_CLICK, 0, 0);
@@ -155,18 +148,18 @@ TEST_F(RunningProgram, BrowseChoosesAFileInTheOpenDialogAndCalcDigestsIt)
     EXPECT_EQ(0, seen.selectedFilter);
     EXPECT_EQ("", seen.proposedName);
 
-    for (int attempt = 0; attempt < 400 && FieldText(GetDlgItem(window, IDC_FILE)) != path; ++attempt)
+    for (int attempt = 0; attempt < 400 && TextOf(GetDlgItem(window, IDC_FILE)) != path; ++attempt)
         Sleep(50);
-    ASSERT_EQ(path, FieldText(GetDlgItem(window, IDC_FILE)));
-    EXPECT_EQ("", FieldText(GetDlgItem(window, IDC_SOURCE)));
-    EXPECT_EQ("", FieldText(GetDlgItem(window, IDC_MD5)));
+    ASSERT_EQ(path, TextOf(GetDlgItem(window, IDC_FILE)));
+    EXPECT_EQ("", TextOf(GetDlgItem(window, IDC_SOURCE)));
+    EXPECT_EQ("", TextOf(GetDlgItem(window, IDC_MD5)));
     GUITHREADINFO gui{};
     gui.cbSize = sizeof gui;
     ASSERT_TRUE(GetGUIThreadInfo(process.dwThreadId, &gui));
     EXPECT_EQ(GetDlgItem(window, IDC_CALC), gui.hwndFocus);
 
     SendMessageA(GetDlgItem(window, IDC_CALC), BM_CLICK, 0, 0);
-    const std::string shown = FieldText(GetDlgItem(window, IDC_MD5));
+    const std::string shown = TextOf(GetDlgItem(window, IDC_MD5));
     const std::string digits = OracleMd5Hex(bytes.data(), bytes.size());
     ASSERT_GT(shown.size(), 32u) << shown;
     EXPECT_EQ(digits + ":", shown.substr(0, 33));
