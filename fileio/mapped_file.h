@@ -179,7 +179,7 @@ int32_t BasicMappedFile<Platform>::ReadAt(uint64_t offset, uint32_t length, void
         if (length > viewLength || offset - windowStart > viewLength - length)
             return kReadWindowMoveFailed;
     }
-    if (!Platform::CopyFromView(destination, view + (offset - windowStart), length))
+    if (!Platform::CopyFromMappedView(destination, view + (offset - windowStart), length))
         return kReadFaulted;
     return static_cast<int32_t>(length);
 }
