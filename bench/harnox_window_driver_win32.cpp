@@ -24,24 +24,25 @@ struct Search {
     HWND found;
 };
 
+BOOL CALLBACK TakeIfProgramWindow(HWND candidate, LPARAM context)
+{
+    Search& search = *reinterpret_cast<Search*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(candidate, &owner);
+    char caption[64] = {};
+    GetWindowTextA(candidate, caption, sizeof caption);
+    if (owner == search.process && std::strcmp(caption, "Harnox") == 0 && IsWindowVisible(candidate)) {
+        search.found = candidate;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND FindProgramWindow(DWORD process)
 {
     Search search{process, nullptr};
     for (int attempt = 0; attempt < 600 && !search.found; ++attempt) {
-        EnumWindows(
-            [](HWND candidate, LPARAM context) -> BOOL {
-                Search& s = *reinterpret_cast<Search*>(context);
-                DWORD owner = 0;
-                GetWindowThreadProcessId(candidate, &owner);
-                char caption[64] = {};
-                GetWindowTextA(candidate, caption, sizeof caption);
-                if (owner == s.process && std::strcmp(caption, "Harnox") == 0 && IsWindowVisible(candidate)) {
-                    s.found = candidate;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        EnumWindows(TakeIfProgramWindow, reinterpret_cast<LPARAM>(&search));
         if (!search.found)
             Sleep(50);
     }
