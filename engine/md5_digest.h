@@ -29,7 +29,9 @@ template <class File>
 int Md5OfMappedFile(File& file, Md5Digest& digest)
 {
     unsigned char tailCopy[128] = {};
-    unsigned char blockBuffer[64] = {};
+    // On a line of its own, so that neither the copy's stores nor the compression's
+    // loads are split across two.
+    alignas(64) unsigned char blockBuffer[64] = {};
     unsigned char finalArea[128];
     const uint64_t size = file.Size();
     DigestState state = kMd5InitialState;
