@@ -56,12 +56,6 @@ const unsigned char* NativeFilePlatform::MapView(MappingHandle mapping, uint64_t
     GuardViewCopies();
     void* view = MapViewOfFile(AsHandle(mapping), FILE_MAP_READ, static_cast<DWORD>(offset >> 32),
                                static_cast<DWORD>(offset), length);
-    // Locking the view maps all of its pages in one call, and unlocking leaves them
-    // mapped: under Wine that replaces a page fault every few pages, most of the cost
-    // of reading a view. Where the lock is refused (on Windows, beyond the working
-    // set's quota) the view is read by faults as before.
-    if (view != nullptr && VirtualLock(view, length))
-        VirtualUnlock(view, length);
     return static_cast<const unsigned char*>(view);
 }
 
