@@ -24,6 +24,8 @@
 # dist/x64/harnox.exe). The files are made in a folder of their own under $TMPDIR
 # (or /tmp) and removed afterwards.
 set -euo pipefail
+# A step that fails ends the run; say which, rather than stop without a word.
+trap 'echo "compare_commands: the command at line $LINENO failed" >&2' ERR
 cd "$(dirname "$0")/.."
 export LC_ALL=C
 
