@@ -1,28 +1,54 @@
 #!/usr/bin/env bash
-# Times whole commands on one 1 GiB file in the page cache: harnox_md5sum (the
-# program's engine and mapped window behind a command line) against coreutils
-# md5sum and `openssl md5`. The runs are interleaved, in a rotating order, and the
-# median and the fastest run of each are shown with the ratios. Every command's
-# digest must equal md5sum's.
-#
-# The file is timed in two cache states: as written (the page cache holds it in the
-# small pieces that writing made), and after it was dropped from the cache and read
-# once by harnox_md5sum, whose views ask for huge pages.
-#
-# Last, the peak resident set of harnox_md5sum over a 5 GiB sparse file.
+# Times whole commands on one 1 GiB file in the page cache, the runs interleaved in
+# a rotating order, and shows the median and the fastest run of each with the ratios.
+# Every command's digest must equal md5sum's.
 #
 #   bash bench/compare_commands.sh [runs]          runs per command and state, default 7
+#   bash bench/compare_commands.sh --wine [runs]
 #
-# HARNOX_MD5SUM names the driver (default build/perf/bench/harnox_md5sum, built when
-# missing); the files are made in a folder of their own under $TMPDIR (or /tmp) and
-# removed afterwards.
+# Natively: harnox_md5sum (the program's engine and mapped window behind a command
+# line) against coreutils md5sum and `openssl md5`, in two cache states: as written
+# (the page cache holds the file in the small pieces that writing made), and after it
+# was dropped from the cache and read once by harnox_md5sum, whose views ask for huge
+# pages. Last, the peak resident set of harnox_md5sum over a 5 GiB sparse file.
+#
+# With --wine: the 64-bit harnox.exe under Wine, by the time its window shows
+# (harnox_window_driver presses Calc MD5 on the file), against cryptoapi_md5 under
+# the same Wine (CryptoAPI's MD5 over ReadFile in 1 MiB pieces, by its own time from
+# opening the file to the digest) and the wall times of md5sum and `openssl md5`, on
+# the file as written. Under a virtual X server when there is no display.
+#
+# HARNOX_MD5SUM names the native driver (default build/perf/bench/harnox_md5sum,
+# built when missing); HARNOX_WIN64_BUILD the mingw64 build tree holding the Wine
+# runner and the two tools (default build/mingw64), HARNOX_EXE the program (default
+# dist/x64/harnox.exe). The files are made in a folder of their own under $TMPDIR
+# (or /tmp) and removed afterwards.
 set -euo pipefail
+# A step that fails ends the run; say which, rather than stop without a word.
+trap 'echo "compare_commands: the command at line $LINENO failed" >&2' ERR
 cd "$(dirname "$0")/.."
 export LC_ALL=C
 
+wine=0
+if [ "${1:-}" = "--wine" ]; then
+    wine=1
+    shift
+fi
 runs=${1:-7}
+
+if [ "$wine" = 1 ] && [ -z "${DISPLAY:-}" ]; then
+    # One virtual X server for every run.
+    exec xvfb-run -a -s '-screen 0 1280x1024x24' bash "$0" --wine "$runs"
+fi
+
 driver=${HARNOX_MD5SUM:-build/perf/bench/harnox_md5sum}
-if [ ! -x "$driver" ]; then
+win64=${HARNOX_WIN64_BUILD:-build/mingw64}
+program=${HARNOX_EXE:-dist/x64/harnox.exe}
+if [ "$wine" = 1 ]; then
+    for needed in "$win64/wine-run.sh" "$win64/bench/cryptoapi_md5.exe" "$win64/bench/harnox_window_driver.exe" "$program"; do
+        [ -e "$needed" ] || { echo "compare_commands: $needed is missing (build $win64 first)" >&2; exit 1; }
+    done
+elif [ ! -x "$driver" ]; then
     echo "building $driver"
     cmake -S . -B build/perf -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build build/perf --target harnox_md5sum >/dev/null
@@ -51,62 +77,117 @@ milliseconds() {  # runs the command, output discarded, and prints its wall time
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : int((v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
 fastest() { sort -n | head -n 1; }
 
-names=("harnox_md5sum" "md5sum" "openssl md5")
-commands=("$driver $file" "md5sum $file" "openssl md5 -r $file")
+windows_path() {  # a POSIX path as Wine's drive Z: shows it
+    local path
+    path=$(realpath "$1")
+    echo "Z:${path//\//\\}"
+}
+
+# A Windows tool's own report, "<digest> <milliseconds>": the digest is checked
+# against md5sum's, the milliseconds printed.
+shown_milliseconds() {
+    local output digest shown
+    output=$("$@" | tr -d '\r' | tail -n 1)
+    read -r digest shown <<<"$output"
+    if [ "${digest,,}" != "$expected" ]; then
+        echo "compare_commands: $* gives \"$output\", md5sum $expected" >&2
+        exit 1
+    fi
+    echo "$shown"
+}
+
+# The commands: a name and a shell function that prints one run's milliseconds.
+time_harnox_md5sum() { milliseconds "$driver" "$file"; }
+time_md5sum() { milliseconds md5sum "$file"; }
+time_openssl() { milliseconds openssl md5 -r "$file"; }
+time_harnox_exe() {
+    shown_milliseconds "$win64/wine-run.sh" "$win64/bench/harnox_window_driver.exe" "$(windows_path "$program")" \
+        "$(windows_path "$file")"
+}
+time_cryptoapi() { shown_milliseconds "$win64/wine-run.sh" "$win64/bench/cryptoapi_md5.exe" "$(windows_path "$file")"; }
+
+if [ "$wine" = 1 ]; then
+    names=("harnox.exe, shown" "cryptoapi_md5, own" "md5sum" "openssl md5")
+    timers=(time_harnox_exe time_cryptoapi time_md5sum time_openssl)
+else
+    names=("harnox_md5sum" "md5sum" "openssl md5")
+    timers=(time_harnox_md5sum time_md5sum time_openssl)
+fi
+count=${#timers[@]}
 
 check_digests() {
-    local expected actual i
-    expected=$(digest_of md5sum "$file")
-    for i in 0 2; do
-        actual=$(digest_of ${commands[$i]})
+    local actual
+    actual=$(digest_of openssl md5 -r "$file")
+    if [ "$actual" != "$expected" ]; then
+        echo "compare_commands: openssl md5 gives $actual, md5sum $expected" >&2
+        exit 1
+    fi
+    if [ "$wine" = 0 ]; then
+        actual=$(digest_of "$driver" "$file")
         if [ "$actual" != "$expected" ]; then
-            echo "compare_commands: ${names[$i]} gives $actual, md5sum $expected" >&2
+            echo "compare_commands: harnox_md5sum gives $actual, md5sum $expected" >&2
             exit 1
         fi
-    done
-    echo "$expected"
+    fi
 }
 
 time_state() {
     local title=$1 round k i
-    local -a times=("" "" "")
+    local -a times
+    for ((i = 0; i < count; ++i)); do times[$i]=""; done
     for ((round = 0; round < runs; ++round)); do
-        for ((k = 0; k < 3; ++k)); do
-            i=$(((round + k) % 3))
-            times[$i]+="$(milliseconds ${commands[$i]}) "
+        for ((k = 0; k < count; ++k)); do
+            i=$(((round + k) % count))
+            times[$i]+="$(${timers[$i]}) "
         done
     done
     local -a medians bests
-    for i in 0 1 2; do
+    for ((i = 0; i < count; ++i)); do
         medians[$i]=$(tr ' ' '\n' <<<"${times[$i]}" | grep . | median)
         bests[$i]=$(tr ' ' '\n' <<<"${times[$i]}" | grep . | fastest)
     done
     echo
-    echo "$title: $runs runs each"
-    printf '%-16s %10s %10s %16s %16s\n' command "median ms" "best ms" "harnox, median" "harnox, best"
-    for i in 0 1 2; do
+    echo "$title: $runs runs each, load average before: $load"
+    printf '%-20s %10s %10s %16s %16s\n' command "median ms" "best ms" "harnox, median" "harnox, best"
+    for ((i = 0; i < count; ++i)); do
         if [ "$i" = 0 ]; then
-            printf '%-16s %10s %10s\n' "${names[$i]}" "${medians[$i]}" "${bests[$i]}"
+            printf '%-20s %10s %10s\n' "${names[$i]}" "${medians[$i]}" "${bests[$i]}"
         else
-            printf '%-16s %10s %10s %15sx %15sx\n' "${names[$i]}" "${medians[$i]}" "${bests[$i]}" \
+            # How many times faster harnox is: their time over harnox's.
+            printf '%-20s %10s %10s %15sx %15sx\n' "${names[$i]}" "${medians[$i]}" "${bests[$i]}" \
                 "$(awk -v a="${medians[$i]}" -v b="${medians[0]}" 'BEGIN { printf "%.2f", a / b }')" \
                 "$(awk -v a="${bests[$i]}" -v b="${bests[0]}" 'BEGIN { printf "%.2f", a / b }')"
         fi
     done
+    echo "every time: ${times[*]}" | tr -s ' '
 }
 
 echo "making a 1 GiB file of random bytes in $folder"
 head -c 1G /dev/urandom >"$file"
 sync "$file"
-echo "digest: $(check_digests) (harnox_md5sum, md5sum and openssl md5 agree)"
-echo "harnox_md5sum uses the $("$driver" --which-variant) compression; core: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
+expected=$(digest_of md5sum "$file")
+check_digests
+echo "digest: $expected (every command agrees with md5sum)"
+echo "core: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores"
+load() { cut -d' ' -f1-3 /proc/loadavg; }
 
+if [ "$wine" = 1 ]; then
+    echo "wine: $(wine --version 2>/dev/null || echo unknown)"
+    time_harnox_exe >/dev/null  # the first start of Wine sets up its server and prefix
+    load=$(load)
+    time_state "1 GiB file, in the page cache as written; Windows programs under Wine"
+    exit 0
+fi
+
+echo "harnox_md5sum uses the $("$driver" --which-variant) compression"
+load=$(load)
 time_state "1 GiB file, in the page cache as written"
 
 # Dropped from the cache (it is clean after the sync), then read back through harnox's views.
 dd if="$file" iflag=nocache count=0 status=none
 echo
 echo "first read of the dropped file, from disk: harnox_md5sum $(milliseconds "$driver" "$file") ms"
+load=$(load)
 time_state "1 GiB file, in the page cache as read back through harnox's views"
 
 echo

@@ -1,8 +1,11 @@
 // Throughput of the digest engine beside OpenSSL's MD5, measured in one run:
 //   - Md5OfBuffer for each compression variant against OpenSSL's EVP one-shot and
 //     streaming digests, from 64 bytes to 64 MiB;
-//   - Md5OfMappedFile over a 1 GiB file in the page cache against OpenSSL fed by
-//     read(), and the mapped window's reads alone (no compression);
+//   - Md5OfMappedFile over a 1 GiB file in the page cache against Md5OfBuffer over
+//     the same bytes in memory and OpenSSL fed by read(); the mapped window's reads
+//     alone (no compression), and as their floor the same views with every block
+//     copied out by memcpy, unguarded; and the floor's steps (mapping, a first and a
+//     second copy of each view, unmapping) timed apart;
 //   - the core clock, from a chain of dependent additions (one per cycle), so that
 //     every throughput is also shown in cycles per byte.
 // Google Benchmark prints its own report; a summary with the medians, the ratios and
@@ -317,6 +320,134 @@ void FileReadsAlone(benchmark::State& state)
     state.counters["window_moves"] = static_cast<double>(moves);
 }
 
+// The file's bytes in memory, read once, for the memory digest over the same bytes.
+const std::vector<unsigned char>& FileBytes()
+{
+    static std::vector<unsigned char> bytes = [] {
+        std::vector<unsigned char> read;
+        const int fd = ::open(fileUnderTest.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return read;
+        read.resize(SizeOfFileUnderTest());
+        size_t done = 0;
+        ssize_t got = 0;
+        while (done < read.size() && (got = ::read(fd, read.data() + done, read.size() - done)) > 0)
+            done += static_cast<size_t>(got);
+        ::close(fd);
+        read.resize(done);
+        return read;
+    }();
+    return bytes;
+}
+
+// What the file digest would cost if reading its blocks cost nothing.
+void FileBytesInMemory(benchmark::State& state, Md5Variant variant)
+{
+    if (!Md5ForceVariant(variant)) {
+        state.SkipWithError("this processor cannot run the variant");
+        return;
+    }
+    const std::vector<unsigned char>& bytes = FileBytes();
+    if (bytes.size() != SizeOfFileUnderTest()) {
+        state.SkipWithError("the file could not be read into memory");
+        return;
+    }
+    std::string hex;
+    {
+        RunTimer timer{state, std::string("file/memory-") + Md5VariantName(variant), bytes.size()};
+        for (auto _ : state) {
+            Md5Digest digest{};
+            Md5OfBuffer(bytes.data(), bytes.size(), digest);
+            hex = Hex(digest.bytes, 16);
+        }
+    }
+    if (hex != ReferenceDigest())
+        state.SkipWithError("the digest differs from OpenSSL's");
+}
+
+// The floor of the window's reads: the same views, mapped and moved as the window
+// moves them, every 64-byte block copied out by memcpy with no guard and no checks.
+// Copies every 64-byte block of a view out by memcpy, unguarded; returns a byte of
+// them so that no copy can be left out.
+unsigned char CopyEveryBlock(const unsigned char* view, uint32_t length)
+{
+    unsigned char block[64];
+    unsigned char sum = 0;
+    for (uint32_t at = 0; at + 64 <= length; at += 64) {
+        std::memcpy(block, view + at, 64);
+        benchmark::DoNotOptimize(block);
+        sum = static_cast<unsigned char>(sum + block[at & 63]);
+    }
+    return sum;
+}
+
+void FileMappedCopy(benchmark::State& state)
+{
+    const uint64_t size = SizeOfFileUnderTest();
+    const uint32_t window = 64 * NativeFilePlatform::AllocationGranularity();
+    RunTimer timer{state, "file/mapped-copy", size};
+    for (auto _ : state) {
+        const int fd = ::open(fileUnderTest.c_str(), O_RDONLY | O_CLOEXEC);
+        unsigned char sum = 0;
+        for (uint64_t start = 0; fd >= 0 && start < size; start += window) {
+            const uint32_t length = static_cast<uint32_t>(std::min<uint64_t>(window, size - start));
+            const unsigned char* view = NativeFilePlatform::MapView(fd, start, length);
+            if (view == nullptr) {
+                state.SkipWithError("a view could not be mapped");
+                break;
+            }
+            sum = static_cast<unsigned char>(sum + CopyEveryBlock(view, length));
+            NativeFilePlatform::UnmapView(view, length);
+        }
+        if (fd >= 0)
+            ::close(fd);
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+// Where the floor's time goes: the same views, each copied out twice, the time of
+// each step summed over the file. MapView leaves every page table entry of the view
+// in place, so a first pass that costs more than the second pays for something past
+// the mapping (in a virtual machine, the hypervisor's own first touch of each page).
+void FileViewsTouchedTwice(benchmark::State& state)
+{
+    const uint64_t size = SizeOfFileUnderTest();
+    const uint32_t window = 64 * NativeFilePlatform::AllocationGranularity();
+    RunTimer timer{state, "file/touched-twice", 2 * size};
+    for (auto _ : state) {
+        const int fd = ::open(fileUnderTest.c_str(), O_RDONLY | O_CLOEXEC);
+        double steps[4] = {};
+        unsigned char sum = 0;
+        for (uint64_t start = 0; fd >= 0 && start < size; start += window) {
+            const uint32_t length = static_cast<uint32_t>(std::min<uint64_t>(window, size - start));
+            double at = ThreadSeconds();
+            auto step = [&](int index) {
+                const double now = ThreadSeconds();
+                steps[index] += now - at;
+                at = now;
+            };
+            const unsigned char* view = NativeFilePlatform::MapView(fd, start, length);
+            step(0);
+            if (view == nullptr) {
+                state.SkipWithError("a view could not be mapped");
+                break;
+            }
+            sum = static_cast<unsigned char>(sum + CopyEveryBlock(view, length));
+            step(1);
+            sum = static_cast<unsigned char>(sum + CopyEveryBlock(view, length));
+            step(2);
+            NativeFilePlatform::UnmapView(view, length);
+            step(3);
+        }
+        if (fd >= 0)
+            ::close(fd);
+        benchmark::DoNotOptimize(sum);
+        const char* keys[4] = {"file/touch-map", "file/touch-first", "file/touch-second", "file/touch-unmap"};
+        for (int i = 0; i < 4 && !state.error_occurred(); ++i)
+            results[keys[i]].bytesPerSecond.push_back(static_cast<double>(size) / steps[i]);
+    }
+}
+
 // Fills the file with pseudo-random bytes and syncs it, so that it is clean in the page cache.
 bool MakeFile(const std::string& path, uint64_t size)
 {
@@ -381,14 +512,17 @@ void PrintSummary(double hzBefore, double hzAfter)
             std::snprintf(text, sizeof text, "%5.2fx", ours / theirs);
         return std::string(text);
     };
-    auto runsOf = [](const std::string& key) { return results[key].bytesPerSecond.size(); };
+    // Every benchmark that ran did so the same number of times, whichever a filter left.
+    size_t runs = 0;
+    for (const auto& [key, result] : results)
+        runs = std::max(runs, result.bytesPerSecond.size());
 
     std::printf("\nCore clock: %.3f GHz (dependent additions, the faster of %.3f before and %.3f after the runs)\n",
                 hz / 1e9, hzBefore / 1e9, hzAfter / 1e9);
     std::printf("Throughput in the measuring thread's CPU time, of the fastest of %zu runs each (other work\n"
                 "on the machine only slows a run); ratios are harnox over the faster of OpenSSL's two, of the\n"
                 "fastest runs and of the medians.\n\n",
-                runsOf("buffer/openssl-oneshot/" + std::to_string(kBufferSizes[0])));
+                runs);
     std::printf("Md5OfBuffer\n%-7s %-21s %-21s %-21s %-21s %-13s %-13s\n", "size", "harnox portable",
                 "harnox avx512", "openssl one-shot", "openssl streaming", "portable", "avx512");
     std::printf("%-7s %-21s %-21s %-21s %-21s %-13s %-13s\n", "", "", "", "", "", "best median", "best median");
@@ -414,15 +548,33 @@ void PrintSummary(double hzBefore, double hzAfter)
     std::printf("%-33s %-21s %-13s %s\n", "", "", "best median", "per run");
     const std::pair<const char*, const char*> rows[] = {
         {"harnox Md5OfMappedFile, portable", "file/portable"},
+        {"harnox Md5OfBuffer, portable", "file/memory-portable"},
         {"harnox Md5OfMappedFile, avx512", "file/avx512"},
+        {"harnox Md5OfBuffer, avx512", "file/memory-avx512"},
         {"openssl over read()", "file/openssl-read"},
         {"mapped window reads alone", "file/reads-alone"},
+        {"same views, memcpy of each block", "file/mapped-copy"},
     };
     for (const auto& [label, key] : rows) {
         std::printf("%-33s %s %s %s %8.0f\n", label, cell(fastest(key)).c_str(),
                     ratio(fastest(key), fastest("file/openssl-read")).c_str(),
                     ratio(median(key), median("file/openssl-read")).c_str(), Median(results[key].minorFaults));
     }
+    std::printf("\n%-44s %s\n", "", "best median");
+    for (const char* variant : {"portable", "avx512"}) {
+        const std::string mapped = std::string("file/") + variant;
+        const std::string memory = std::string("file/memory-") + variant;
+        std::printf("%-44s %s %s\n", ("Md5OfMappedFile over Md5OfBuffer, " + std::string(variant)).c_str(),
+                    ratio(fastest(mapped), fastest(memory)).c_str(), ratio(median(mapped), median(memory)).c_str());
+    }
+    // A time ratio: how many times the floor's time the window's reads take.
+    std::printf("%-44s %s %s\n", "time of the reads alone over the memcpy floor",
+                ratio(fastest("file/mapped-copy"), fastest("file/reads-alone")).c_str(),
+                ratio(median("file/mapped-copy"), median("file/reads-alone")).c_str());
+    std::printf("\nThe floor's steps, each view copied out twice, in cycles per byte of the file (fastest run)\n");
+    std::printf("MapView (mmap, then page tables filled) %.2f, first copy %.2f, second copy %.2f, UnmapView %.2f\n",
+                hz / fastest("file/touch-map"), hz / fastest("file/touch-first"), hz / fastest("file/touch-second"),
+                hz / fastest("file/touch-unmap"));
     std::printf("\nThe compression in use by default here: %s\n", Md5VariantName(defaultVariant));
 }
 
@@ -489,6 +641,7 @@ int main(int argc, char** argv)
         return 1;
     }
     TestBytes();
+    FileBytes();
     defaultVariant = Md5ActiveVariant();
 
     for (Md5Variant variant : {Md5Variant::Portable, Md5Variant::Avx512}) {
@@ -501,6 +654,9 @@ int main(int argc, char** argv)
                 ->Iterations(IterationsFor(size))
                 ->UseRealTime();
         benchmark::RegisterBenchmark(("file/harnox-" + name).c_str(), FileHarnox, variant)
+            ->Iterations(1)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(("file/memory-" + name).c_str(), FileBytesInMemory, variant)
             ->Iterations(1)
             ->UseRealTime();
     }
@@ -516,6 +672,8 @@ int main(int argc, char** argv)
     }
     benchmark::RegisterBenchmark("file/openssl-read", FileOpenssl)->Iterations(1)->UseRealTime();
     benchmark::RegisterBenchmark("file/reads-alone", FileReadsAlone)->Iterations(1)->UseRealTime();
+    benchmark::RegisterBenchmark("file/mapped-copy", FileMappedCopy)->Iterations(1)->UseRealTime();
+    benchmark::RegisterBenchmark("file/touched-twice", FileViewsTouchedTwice)->Iterations(1)->UseRealTime();
 
     const double hzBefore = MeasureCoreHz();
     benchmark::RunSpecifiedBenchmarks();

@@ -56,7 +56,8 @@ struct Md5CpuReport {
 Md5Variant Md5VariantFor(const Md5CpuReport& cpu);
 
 using Md5BlocksFunction = void (*)(DigestState&, const unsigned char*, uint64_t);
-// The function that every transform calls now.
+// The function that every transform calls now; a loop that compresses block by block
+// may fetch it once, though a later Md5ForceVariant does not reach a copy already taken.
 Md5BlocksFunction Md5ActiveBlocksFunction();
 
 // Writes A, B, C, D little-endian into the digest.

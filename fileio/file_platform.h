@@ -27,13 +27,41 @@ struct NativeFilePlatform {
     static void UnmapView(const unsigned char* view, uint32_t length);
     static void CloseMapping(MappingHandle mapping);
     static void CloseFile(FileHandle file);
+    // Puts the fault guard of the copies below in place, once per process, over
+    // whatever handlers the process has by then. MapView does it before it returns
+    // its first view.
+    static void GuardViewCopies();
     // Copies from a mapped view; false, with the destination untouched, when reading
     // the view faults (the file shrank, or its device failed). A fault anywhere else
     // is not caught. Reads longer than 2 KiB find lost pages before writing; only a
     // fault that begins during their copy leaves the destination written in part.
-    // The same on every platform (view_copy.cpp), over GuardedCopy.
+    // For any memory: puts the guard in place first.
     static bool CopyFromView(void* destination, const unsigned char* source, uint32_t length);
+    // The same, for a view that MapView returned, when the guard is in place already:
+    // the copy of every read of the mapped window, inline up to kShortViewCopy bytes.
+    static bool CopyFromMappedView(void* destination, const unsigned char* source, uint32_t length);
+    // CopyFromMappedView for the lengths that it does not copy inline (view_copy.cpp,
+    // the same on every platform, over GuardedCopy).
+    static bool CopyLongFromView(void* destination, const unsigned char* source, uint32_t length);
     // Copies under the platform's fault guard: false after a fault in the source,
     // with the destination possibly written in part.
     static bool GuardedCopy(void* destination, const unsigned char* source, uint32_t length);
 };
+
+#if defined(__x86_64__)
+// Up to this length a copy loads its whole range before it stores anything, so that
+// a fault leaves the destination untouched at no extra cost (view_copy_loop_x86.h).
+inline constexpr uint32_t kShortViewCopy = 128;
+extern "C" int HarnoxCopyViewShort(void* destination, const void* source, uint32_t length) asm("harnox_copy_view_short");
+#else
+inline constexpr uint32_t kShortViewCopy = 0;
+#endif
+
+inline bool NativeFilePlatform::CopyFromMappedView(void* destination, const unsigned char* source, uint32_t length)
+{
+#if defined(__x86_64__)
+    if (length <= kShortViewCopy)
+        return HarnoxCopyViewShort(destination, source, length) != 0;
+#endif
+    return CopyLongFromView(destination, source, length);
+}

@@ -64,6 +64,8 @@ const unsigned char* NativeFilePlatform::MapView(MappingHandle mapping, uint64_t
 {
     if (length == 0 || offset > static_cast<uint64_t>(INT64_MAX))
         return nullptr;
+    // Before the first view exists, so that no read of a view goes unguarded.
+    GuardViewCopies();
     void* view = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, static_cast<int>(mapping), static_cast<off_t>(offset));
     if (view == MAP_FAILED)
         return nullptr;
@@ -98,9 +100,10 @@ void NativeFilePlatform::CloseFile(FileHandle file)
 namespace {
 
 #if defined(__x86_64__)
-// On x86-64 the guarded copy is the loop of view_copy_loop_x86.h, whose loads are
+// On x86-64 the guarded copies are those of view_copy_loop_x86.h, whose loads are
 // known: the handler sends a fault in one of them to its recovery point, so a copy
-// costs no more than its loop. The entry takes destination rdi, source rsi, length edx.
+// costs no more than its loads and stores. The entries take destination rdi, source
+// rsi, length edx.
 asm(".text\n"
     ".p2align 4\n"
     "harnox_copy_view:\n"
@@ -108,7 +111,15 @@ asm(".text\n"
     "    movq %rsi, %r10\n"
     "    movl %edx, %r11d\n"
     "    addq %r10, %r11\n"
-    HARNOX_COPY_VIEW_BODY);
+    HARNOX_COPY_VIEW_BODY
+    "    .p2align 4\n"
+    "    .globl harnox_copy_view_short\n"
+    "harnox_copy_view_short:\n"
+    "    movq %rdi, %r9\n"
+    "    movq %rsi, %r10\n"
+    "    movl %edx, %r8d\n"
+    "    leaq (%r10,%r8), %r11\n"
+    HARNOX_COPY_VIEW_SHORT_BODY);
 
 // Resumes the copy at its recovery point when the fault came from one of its loads,
 // at an address in what remained of its source.
@@ -226,10 +237,13 @@ bool InstallFaultHandler()
 
 }  // namespace
 
-bool NativeFilePlatform::GuardedCopy(void* destination, const unsigned char* source, uint32_t length)
+void NativeFilePlatform::GuardViewCopies()
 {
-    // Installed on the first copy, over whatever handlers the process had by then.
     static const bool installed = InstallFaultHandler();
     (void)installed;
+}
+
+bool NativeFilePlatform::GuardedCopy(void* destination, const unsigned char* source, uint32_t length)
+{
     return CopyUnderGuard(destination, source, length);
 }

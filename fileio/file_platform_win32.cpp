@@ -52,6 +52,8 @@ NativeFilePlatform::MappingHandle NativeFilePlatform::CreateMapping(FileHandle f
 
 const unsigned char* NativeFilePlatform::MapView(MappingHandle mapping, uint64_t offset, uint32_t length)
 {
+    // Before the first view exists, so that no read of a view goes unguarded.
+    GuardViewCopies();
     void* view = MapViewOfFile(AsHandle(mapping), FILE_MAP_READ, static_cast<DWORD>(offset >> 32),
                                static_cast<DWORD>(offset), length);
     return static_cast<const unsigned char*>(view);
@@ -78,7 +80,8 @@ void NativeFilePlatform::CloseFile(FileHandle file)
 // for the handler to check the address. (A short `rep movsb` costs several times
 // this loop.)
 #ifdef _WIN64
-// The loop of view_copy_loop_x86.h; the entry takes destination rcx, source rdx, length r8d.
+// The copies of view_copy_loop_x86.h; the entries take destination rcx, source rdx,
+// length r8d. Both are leaves that touch no stack and only volatile registers.
 asm(".text\n"
     ".p2align 4\n"
     "harnox_copy_view:\n"
@@ -86,7 +89,15 @@ asm(".text\n"
     "    movq %rdx, %r10\n"
     "    movl %r8d, %r11d\n"
     "    addq %r10, %r11\n"
-    HARNOX_COPY_VIEW_BODY);
+    HARNOX_COPY_VIEW_BODY
+    "    .p2align 4\n"
+    "    .globl harnox_copy_view_short\n"
+    "harnox_copy_view_short:\n"
+    "    movq %rcx, %r9\n"
+    "    movq %rdx, %r10\n"
+    "    movl %r8d, %r8d\n"
+    "    leaq (%r10,%r8), %r11\n"
+    HARNOX_COPY_VIEW_SHORT_BODY);
 #else
 // cdecl: destination, source, length on the stack; the source end in esi, saved.
 asm(R"(
@@ -159,10 +170,14 @@ LONG CALLBACK OnViewFault(EXCEPTION_POINTERS* pointers)
 }
 }  // namespace
 
-bool NativeFilePlatform::GuardedCopy(void* destination, const unsigned char* source, uint32_t length)
+void NativeFilePlatform::GuardViewCopies()
 {
-    // Installed on the first copy, first in line, so that only faults of the copy are taken.
+    // First in line, so that only faults of the copies are taken.
     static const bool installed = AddVectoredExceptionHandler(1, OnViewFault) != nullptr;
     (void)installed;
+}
+
+bool NativeFilePlatform::GuardedCopy(void* destination, const unsigned char* source, uint32_t length)
+{
     return HarnoxCopyView(destination, source, length) != 0;
 }

@@ -56,6 +56,9 @@ public:
 private:
     void Release();
     bool Remap(uint64_t offset);
+    // ReadAt's two ends: after moving the window, and the copy out of the view.
+    int32_t MoveAndRead(uint64_t offset, uint32_t length, void* destination);
+    int32_t CopyOut(uint64_t offset, uint32_t length, void* destination);
 
     std::string fileName;
     typename Platform::FileHandle fileHandle = Platform::kNoFile;
@@ -162,8 +165,10 @@ bool BasicMappedFile<Platform>::Remap(uint64_t offset)
     return true;
 }
 
+// Inline, so that a read inside the window costs its tests and its copy; a read that
+// moves the window goes out of line.
 template <class Platform>
-int32_t BasicMappedFile<Platform>::ReadAt(uint64_t offset, uint32_t length, void* destination)
+inline int32_t BasicMappedFile<Platform>::ReadAt(uint64_t offset, uint32_t length, void* destination)
 {
     if (length > windowLength)
         return kReadLongerThanWindow;
@@ -172,14 +177,27 @@ int32_t BasicMappedFile<Platform>::ReadAt(uint64_t offset, uint32_t length, void
     // Written so that it cannot wrap, whatever the offset.
     if (offset > fileSize || length > fileSize - offset)
         return kReadPastEndOfFile;
-    if (offset < windowStart || offset - windowStart > windowLength - length) {
-        if (!Remap(offset))
-            return kReadWindowMoveFailed;
-        // Only a first view halved below a granularity can leave the range uncovered.
-        if (length > viewLength || offset - windowStart > viewLength - length)
-            return kReadWindowMoveFailed;
-    }
-    if (!Platform::CopyFromView(destination, view + (offset - windowStart), length))
+    if (offset < windowStart || offset - windowStart > windowLength - length)
+        return MoveAndRead(offset, length, destination);
+    return CopyOut(offset, length, destination);
+}
+
+template <class Platform>
+__attribute__((noinline)) int32_t BasicMappedFile<Platform>::MoveAndRead(uint64_t offset, uint32_t length,
+                                                                         void* destination)
+{
+    if (!Remap(offset))
+        return kReadWindowMoveFailed;
+    // Only a first view halved below a granularity can leave the range uncovered.
+    if (length > viewLength || offset - windowStart > viewLength - length)
+        return kReadWindowMoveFailed;
+    return CopyOut(offset, length, destination);
+}
+
+template <class Platform>
+inline int32_t BasicMappedFile<Platform>::CopyOut(uint64_t offset, uint32_t length, void* destination)
+{
+    if (!Platform::CopyFromMappedView(destination, view + (offset - windowStart), length))
         return kReadFaulted;
     return static_cast<int32_t>(length);
 }

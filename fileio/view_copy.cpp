@@ -5,7 +5,7 @@
 #include <cstring>
 
 namespace {
-// Reads up to this long (every read of the digest) go through a buffer on the stack,
+// Reads up to this long that are not copied inline go through a buffer on the stack,
 // so that a fault part way through leaves the caller's destination untouched.
 constexpr uint32_t kBounceLength = 2048;
 // Longer reads first touch every page of their range; 4 KiB is the smallest page size.
@@ -13,6 +13,12 @@ constexpr uint64_t kProbeStride = 4096;
 }  // namespace
 
 bool NativeFilePlatform::CopyFromView(void* destination, const unsigned char* source, uint32_t length)
+{
+    GuardViewCopies();
+    return CopyFromMappedView(destination, source, length);
+}
+
+bool NativeFilePlatform::CopyLongFromView(void* destination, const unsigned char* source, uint32_t length)
 {
     if (length == 0)
         return true;

@@ -121,7 +121,7 @@ struct ScriptedFilePlatform {
         CHECK(file == 3);
         --filesHeld;
     }
-    static bool CopyFromView(void* destination, const unsigned char* source, uint32_t length)
+    static bool CopyFromMappedView(void* destination, const unsigned char* source, uint32_t length)
     {
         // Every byte copied lies inside the one view that is mapped.
         CHECK(views.size() == 1);

@@ -133,6 +133,25 @@ TEST(ViewCopyGuard, CopiesThatRunIntoUnreadableMemoryFailAndWriteNothing)
     EXPECT_EQ(pages.Expected(pages.Page(3), twoPages), got);
 }
 
+TEST(ViewCopyGuard, EveryShortLengthFaultingAtEitherEndWritesNothing)
+{
+    // Short copies load from both ends of their range before they store: a fault in
+    // the last byte or in the first must still leave the destination as it was.
+    Pages pages(4);
+    pages.MakeUnreadable(2);
+    const unsigned char* fence = pages.Page(2);
+    const unsigned char* after = pages.Page(3);
+    std::vector<unsigned char> got;
+    for (uint32_t length = 1; length <= 160; ++length) {
+        EXPECT_FALSE(GuardedCopy(fence - length + 1, length, got)) << length;
+        EXPECT_FALSE(GuardedCopy(after - 1, length, got)) << length;
+        ASSERT_TRUE(GuardedCopy(fence - length, length, got)) << length;
+        EXPECT_EQ(pages.Expected(fence - length, length), got) << length;
+        ASSERT_TRUE(GuardedCopy(after + length % 7, length, got)) << length;
+        EXPECT_EQ(pages.Expected(after + length % 7, length), got) << length;
+    }
+}
+
 TEST(ViewCopyGuard, SurvivesFaultAfterFault)
 {
     // Each recovery must leave the thread ready for the next fault.
