@@ -466,6 +466,32 @@ TEST(ViewCopyGuardDeathTest, FaultsOutsideTheGuardReachTheHandlerInstalledBefore
     EXPECT_EXIT(FaultUnderAnEarlierHandler(SIGBUS, false), ::testing::ExitedWithCode(42), "");
 }
 
+// In a process that has copied nothing out of a view yet, the first read of a file
+// that was cut short must already be guarded: mapping the view puts the guard in place.
+void FirstReadOfACutFileInAFreshProcess()
+{
+    ScratchFolder folder;
+    const std::string path = folder.Write("cut", RandomBytes(3 * 65536, 5));
+    MappedFile file;
+    if (!file.Open(path))
+        _exit(3);
+    TruncateFile(path, 0);
+    unsigned char block[64];
+    std::memset(block, kUntouched, sizeof block);
+    const int32_t result = file.ReadAt(65536, 64, block);
+    for (unsigned char byte : block) {
+        if (byte != kUntouched)
+            _exit(4);
+    }
+    _exit(result == kReadFaulted ? 0 : 5);
+}
+
+TEST(ViewCopyGuardDeathTest, FirstReadOfAFileCutShortIsGuardedInAFreshProcess)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(FirstReadOfACutFileInAFreshProcess(), ::testing::ExitedWithCode(0), "");
+}
+
 #endif
 
 }  // namespace
