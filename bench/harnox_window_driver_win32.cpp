@@ -16,38 +16,9 @@
 #include <string>
 
 #include "res/resource.h"
+#include "tests/window_search_win32.h"
 
 namespace {
-
-struct Search {
-    DWORD process;
-    HWND found;
-};
-
-BOOL CALLBACK TakeIfProgramWindow(HWND candidate, LPARAM context)
-{
-    Search& search = *reinterpret_cast<Search*>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(candidate, &owner);
-    char caption[64] = {};
-    GetWindowTextA(candidate, caption, sizeof caption);
-    if (owner == search.process && std::strcmp(caption, "Harnox") == 0 && IsWindowVisible(candidate)) {
-        search.found = candidate;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindProgramWindow(DWORD process)
-{
-    Search search{process, nullptr};
-    for (int attempt = 0; attempt < 600 && !search.found; ++attempt) {
-        EnumWindows(TakeIfProgramWindow, reinterpret_cast<LPARAM>(&search));
-        if (!search.found)
-            Sleep(50);
-    }
-    return search.found;
-}
 
 // "<32 hex digits>:<n> ms used" into its two parts; false for anything else.
 bool ParseShown(const std::string& shown, std::string& digits, long& milliseconds)
@@ -83,7 +54,7 @@ int main(int argc, char** argv)
         return 1;
     }
     WaitForInputIdle(process.hProcess, 30000);
-    const HWND window = FindProgramWindow(process.dwProcessId);
+    const HWND window = WaitForProgramWindow(process.dwProcessId);
     int status = window ? 0 : 1;
     if (!window)
         std::fprintf(stderr, "harnox_window_driver: no window captioned Harnox\n");

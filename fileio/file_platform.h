@@ -38,7 +38,8 @@ struct NativeFilePlatform {
     // For any memory: puts the guard in place first.
     static bool CopyFromView(void* destination, const unsigned char* source, uint32_t length);
     // The same, for a view that MapView returned, when the guard is in place already:
-    // the copy of every read of the mapped window, inline up to kShortViewCopy bytes.
+    // the copy of every read of the mapped window, inline up to kShortViewCopy bytes
+    // on x86-64.
     static bool CopyFromMappedView(void* destination, const unsigned char* source, uint32_t length);
     // CopyFromMappedView for the lengths that it does not copy inline (view_copy.cpp,
     // the same on every platform, over GuardedCopy).
@@ -53,8 +54,6 @@ struct NativeFilePlatform {
 // a fault leaves the destination untouched at no extra cost (view_copy_loop_x86.h).
 inline constexpr uint32_t kShortViewCopy = 128;
 extern "C" int HarnoxCopyViewShort(void* destination, const void* source, uint32_t length) asm("harnox_copy_view_short");
-#else
-inline constexpr uint32_t kShortViewCopy = 0;
 #endif
 
 inline bool NativeFilePlatform::CopyFromMappedView(void* destination, const unsigned char* source, uint32_t length)

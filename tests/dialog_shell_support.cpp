@@ -87,27 +87,6 @@ void CALLBACK ModalDriver::Tick(HWND, UINT, UINT_PTR id, DWORD)
     driver->timer = 0;
 }
 
-namespace {
-BOOL CALLBACK AskAboutWindow(HWND candidate, LPARAM context)
-{
-    const auto& wanted = *reinterpret_cast<const std::function<bool(HWND)>*>(context);
-    return wanted(candidate) ? FALSE : TRUE;
-}
-}  // namespace
-
-HWND FindTopLevelWindow(const std::function<bool(HWND)>& wanted)
-{
-    HWND found = nullptr;
-    const std::function<bool(HWND)> remember = [&](HWND candidate) {
-        if (!wanted(candidate))
-            return false;
-        found = candidate;
-        return true;
-    };
-    EnumWindows(AskAboutWindow, reinterpret_cast<LPARAM>(&remember));
-    return found;
-}
-
 HWND FindOwnedDialog(HWND owner)
 {
     return FindTopLevelWindow([owner](HWND candidate) {

@@ -11,6 +11,7 @@
 
 #include "app/dialog_shell_win32.h"
 #include "res/resource.h"
+#include "tests/window_search_win32.h"
 
 // A template rectangle's x, y, width and height, each converted from dialog units to
 // pixels on its own: left, top, right and bottom hold the four results.
@@ -51,9 +52,6 @@ private:
     int ticks = 0;
     bool ran = false;
 };
-
-// The first top-level window, of any process, for which `wanted` is true, or null.
-HWND FindTopLevelWindow(const std::function<bool(HWND)>& wanted);
 
 // A visible dialog box (class #32770) owned by `owner`, or null. The owner may be a
 // window of another process.

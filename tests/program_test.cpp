@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <map>
 #include <set>
@@ -47,28 +46,6 @@ bool Exists(const std::string& path)
 
 // ---- this build's program, run ----
 
-// Asks every 50 ms, for up to 30 s, until `find` gives a window.
-HWND WaitForWindow(const std::function<HWND()>& find)
-{
-    HWND found = nullptr;
-    for (int attempt = 0; attempt < 600 && !(found = find()); ++attempt)
-        Sleep(50);
-    return found;
-}
-
-HWND FindProgramWindow(DWORD process)
-{
-    return WaitForWindow([process] {
-        return FindTopLevelWindow([process](HWND candidate) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(candidate, &owner);
-            char caption[64] = {};
-            GetWindowTextA(candidate, caption, sizeof caption);
-            return owner == process && std::strcmp(caption, "Harnox") == 0 && IsWindowVisible(candidate);
-        });
-    });
-}
-
 class RunningProgram : public ::testing::Test {
 protected:
     void SetUp() override
@@ -81,7 +58,7 @@ protected:
                                    &startup, &process));
         // Once its loop waits for input the window exists.
         WaitForInputIdle(process.hProcess, 30000);
-        window = FindProgramWindow(process.dwProcessId);
+        window = WaitForProgramWindow(process.dwProcessId);
         ASSERT_NE(nullptr, window) << "no window captioned Harnox";
     }
     void TearDown() override
