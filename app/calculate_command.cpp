@@ -3,9 +3,45 @@
 #include <cmath>
 #include <cstring>
 
+namespace {
+#if defined(__i386__) && !defined(__SSE2_MATH__)
+// The x87 unit rounds every result as its control word says, and runtimes leave it
+// at 64-bit mantissas: a quotient kept at that precision can come out 1 ms higher
+// once multiplied. While one lives, results are rounded as in double arithmetic:
+// 53-bit mantissas, to nearest; the caller's control word is restored afterwards.
+class DoubleRounding {
+public:
+    DoubleRounding()
+    {
+        __asm__ volatile("fnstcw %0" : "=m"(saved) : : "memory");
+        const uint16_t doubleToNearest = static_cast<uint16_t>((saved & ~0x0F00u) | 0x0200u);
+        __asm__ volatile("fldcw %0" : : "m"(doubleToNearest) : "memory");
+    }
+    ~DoubleRounding() { __asm__ volatile("fldcw %0" : : "m"(saved) : "memory"); }
+    DoubleRounding(const DoubleRounding&) = delete;
+    DoubleRounding& operator=(const DoubleRounding&) = delete;
+
+private:
+    uint16_t saved;
+};
+#else
+// SSE2 and other units compute doubles as doubles.
+struct DoubleRounding {};
+#endif
+}  // namespace
+
 int32_t ElapsedMilliseconds(int64_t start, int64_t end, int64_t frequency)
 {
-    const double milliseconds = static_cast<double>(end - start) / static_cast<double>(frequency) * 1000.0;
+    double milliseconds;
+    {
+        const DoubleRounding rounding;
+        // Each step is stored as a double, so that none is carried on in a wider register.
+        volatile double span = static_cast<double>(end - start);
+        volatile double countsPerSecond = static_cast<double>(frequency);
+        volatile double seconds = span / countsPerSecond;
+        volatile double product = seconds * 1000.0;
+        milliseconds = product;
+    }
     // Converting a double outside the 32-bit range is undefined; such times (weeks,
     // or a clock that reports no frequency) are held at the ends of the range.
     if (std::isnan(milliseconds))

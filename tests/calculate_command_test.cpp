@@ -210,6 +210,28 @@ TEST(ElapsedMilliseconds, DividesFirstAndTruncates)
     EXPECT_EQ(1199864, ElapsedMilliseconds(0, int64_t{1} << 32, 3579545));
 }
 
+#if defined(__i386__) && !defined(__SSE2_MATH__)
+// On the x87 unit the result must not depend on the precision and rounding that
+// the process has set, and the process's setting must survive the call.
+TEST(ElapsedMilliseconds, IsDoubleArithmeticWhateverTheX87ControlWord)
+{
+    uint16_t original;
+    __asm__ volatile("fnstcw %0" : "=m"(original));
+    for (const uint16_t precisionAndRounding : {0x0300, 0x0B00, 0x0700, 0x0000}) {  // 64-bit mantissas to nearest, upward, downward; 24-bit
+        const uint16_t controlWord = static_cast<uint16_t>((original & ~0x0F00u) | precisionAndRounding);
+        __asm__ volatile("fldcw %0" : : "m"(controlWord));
+        const int32_t almostOneSecond = ElapsedMilliseconds(0, 1001, 1000);
+        const int32_t almostTwoSeconds = ElapsedMilliseconds(5000, 5000 + 20100000, 10000000);
+        uint16_t after;
+        __asm__ volatile("fnstcw %0" : "=m"(after));
+        __asm__ volatile("fldcw %0" : : "m"(original));
+        EXPECT_EQ(1000, almostOneSecond) << std::hex << controlWord;
+        EXPECT_EQ(2009, almostTwoSeconds) << std::hex << controlWord;
+        EXPECT_EQ(controlWord, after);
+    }
+}
+#endif
+
 TEST(ElapsedMilliseconds, TimesBeyondTheRangeAreHeldAtItsEnds)
 {
     EXPECT_EQ(INT32_MAX, ElapsedMilliseconds(0, int64_t{1} << 62, 1));
