@@ -34,7 +34,7 @@ int32_t ElapsedMilliseconds(int64_t start, int64_t end, int64_t frequency)
 {
     double milliseconds;
     {
-        const DoubleRounding rounding;
+        [[maybe_unused]] const DoubleRounding rounding;
         // Each step is stored as a double, so that none is carried on in a wider register.
         volatile double span = static_cast<double>(end - start);
         volatile double countsPerSecond = static_cast<double>(frequency);

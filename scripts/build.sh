@@ -2,6 +2,10 @@
 # Configures and builds every configuration into build/:
 #   native       Linux, GCC: unit tests and benchmarks
 #   native-asan  Linux, GCC, AddressSanitizer and UndefinedBehaviorSanitizer
+#   native32     Linux i686 (g++ -m32, x87 floating point): the portable core's
+#                tests as the shipped program's processor runs them; natively where
+#                the kernel runs 32-bit code, else under qemu-i386 (also when
+#                HARNOX_I686_EMULATE=1)
 #   mingw64      x86_64 Windows with its tests, which run under wine64
 #   mingw32      i686 Windows with its tests, which run under wine32 where this
 #                machine runs 32-bit x86 code
@@ -21,10 +25,16 @@ configure() {
 
 configure native -DCMAKE_BUILD_TYPE=RelWithDebInfo
 configure native-asan -DCMAKE_BUILD_TYPE=Debug -DHARNOX_SANITIZE=ON
+i686_emulator=
+if [ "${HARNOX_I686_EMULATE:-0}" = 1 ] || ! scripts/runs_x86_32.sh >/dev/null; then
+    i686_emulator=qemu-i386
+fi
+configure native32 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-linux-i686.cmake \
+    -DHARNOX_BENCH=OFF -DHARNOX_I686_EMULATOR="$i686_emulator"
 configure mingw64 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake
 configure mingw32 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake -DHARNOX_TESTS=ON
 
-for dir in native native-asan mingw64 mingw32; do
+for dir in native native-asan native32 mingw64 mingw32; do
     echo "build: $dir"
     cmake --build "build/$dir" -j "$jobs"
 done

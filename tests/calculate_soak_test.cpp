@@ -3,6 +3,7 @@
 // mapped or allocated that was not given back.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
@@ -27,7 +28,7 @@ namespace {
 struct ResourceCounts {
     long handles;         // open descriptors, or the next free handle slot
     long mappedRegions;   // file mappings in the address space
-    long long memoryKiB;  // resident (POSIX) or committed private (Windows) memory
+    long long memoryKiB;  // private writable memory
 };
 
 #ifdef _WIN32
@@ -69,13 +70,23 @@ ResourceCounts Measure()
             ++descriptors;
         closedir(folder);
     }
+    // Memory is counted as the private writable anonymous regions (the heap among
+    // them), as on Windows, rather than as resident pages: under an emulator those
+    // are the emulator's, whose translated code grows as it runs.
     long mapped = 0;
+    long long privateBytes = 0;
     std::ifstream maps("/proc/self/maps");
-    for (std::string line; std::getline(maps, line);)
+    for (std::string line; std::getline(maps, line);) {
         mapped += line.find(" /") != std::string::npos && line.find("harnox-test-") != std::string::npos;
-    long long pages = 0, residentPages = 0;
-    std::ifstream("/proc/self/statm") >> pages >> residentPages;
-    return {descriptors, mapped, residentPages * (sysconf(_SC_PAGESIZE) / 1024)};
+        unsigned long long begin = 0, end = 0;
+        char permissions[5] = {};
+        char path[2] = {};
+        const int fields = std::sscanf(line.c_str(), "%llx-%llx %4s %*s %*s %*s %1s", &begin, &end, permissions, path);
+        const bool anonymous = fields == 3 || line.find("[heap]") != std::string::npos;
+        if (fields >= 3 && anonymous && std::strcmp(permissions, "rw-p") == 0)
+            privateBytes += static_cast<long long>(end - begin);
+    }
+    return {descriptors, mapped, privateBytes / 1024};
 }
 #endif
 
