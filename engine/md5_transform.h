@@ -26,8 +26,8 @@ void Md5Transform(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, const unsi
 // Md5Transform on each in turn, but the state stays in registers between blocks.
 void Md5TransformBlocks(DigestState& state, const unsigned char* blocks, uint64_t count);
 
-// The implementations of the compression. The fastest one the processor and the
-// operating system support is chosen on first use; tests may force another.
+// The implementations of the compression. Where more than one can run, each is
+// timed once when the program starts and the faster is used; tests may force another.
 enum class Md5Variant {
     Portable,
     Avx512,
@@ -44,16 +44,35 @@ const char* Md5VariantName(Md5Variant variant);
 // What the processor and the operating system report through CPUID and XGETBV, as
 // far as the choice of compression needs it.
 struct Md5CpuReport {
-    bool amd;             // CPUID 0: the vendor is "AuthenticAMD"
     uint32_t signature;   // CPUID 1, EAX: stepping, model, family, extended model and family
     bool osxsave;         // CPUID 1, ECX bit 27: the system manages XSAVE state and allows XGETBV
     uint64_t savedState;  // XCR0 by XGETBV: the register states the system saves (0 without OSXSAVE)
     bool avx512f;         // CPUID 7.0, EBX bit 16
     bool avx512vl;        // CPUID 7.0, EBX bit 31
 };
-// The variant chosen at start on such a processor: AVX-512 where it can run and its
-// vector steps are fast, the portable one elsewhere.
-Md5Variant Md5VariantFor(const Md5CpuReport& cpu);
+Md5CpuReport Md5ThisProcessor();
+// The display family and model that vendors name processors by (extended fields included).
+uint32_t Md5CpuFamily(const Md5CpuReport& cpu);
+uint32_t Md5CpuModel(const Md5CpuReport& cpu);
+// Whether such a processor, under such a system, can run the AVX-512 compression.
+bool Md5Avx512RunsOn(const Md5CpuReport& cpu);
+
+// How long each variant took over the same bytes, in time-stamp counter ticks; 0 for
+// one that was not timed because it cannot run here.
+struct Md5VariantTimes {
+    uint64_t portable;
+    uint64_t avx512;
+};
+// The variant such times choose: AVX-512 only when it took under 0.98 of the portable
+// time, so that a near tie, within what a measurement can tell, stays portable.
+Md5Variant Md5FasterVariant(const Md5VariantTimes& times);
+// The choice made when the program started, and the times it was made from.
+struct Md5Choice {
+    Md5Variant variant;
+    Md5VariantTimes times;
+    uint64_t ticksSpent;  // the whole choice, timing included
+};
+Md5Choice Md5ChoiceAtStart();
 
 using Md5BlocksFunction = void (*)(DigestState&, const unsigned char*, uint64_t);
 // The function that every transform calls now; a loop that compresses block by block

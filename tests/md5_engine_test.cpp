@@ -164,31 +164,71 @@ TEST_P(EachVariant, IsTheFunctionInUseAndMatchesOracleWhenCalledItself)
 INSTANTIATE_TEST_SUITE_P(Md5, EachVariant, ::testing::ValuesIn(SupportedVariants()),
                          [](const auto& info) { return std::string(Md5VariantName(info.param)); });
 
-TEST(VariantChoice, FollowsTheProcessorAndWhatTheSystemSaves)
+TEST(VariantChoice, Avx512RunsWhereTheProcessorHasItAndTheSystemSavesItsState)
 {
     const uint64_t all = 0xE7;    // x87, SSE, AVX, opmask, both halves of ZMM
     const uint64_t noZmm = 0x07;  // x87, SSE, AVX
-    const Md5Variant portable = Md5Variant::Portable, avx512 = Md5Variant::Avx512;
-    // Vendor AMD, CPUID 1 EAX, OSXSAVE, XCR0, AVX-512F, AVX-512VL; the choice.
+    // CPUID 1 EAX, OSXSAVE, XCR0, AVX-512F, AVX-512VL; whether it runs; family, model.
     const struct {
         const char* processor;
         Md5CpuReport cpu;
+        bool runs;
+        uint32_t family;
+        uint32_t model;
+    } table[] = {
+        {"Zen 5, EPYC 9005", {0x00B00F21, true, all, true, true}, true, 0x1A, 0x02},
+        {"Zen 4, EPYC 9004", {0x00A10F11, true, all, true, true}, true, 0x19, 0x11},
+        {"Zen 3, no AVX-512", {0x00A20F10, true, all, false, false}, false, 0x19, 0x21},
+        {"Sapphire Rapids", {0x000806F8, true, all, true, true}, true, 6, 0x8F},
+        {"Rocket Lake", {0x000A0671, true, all, true, true}, true, 6, 0xA7},
+        {"Alder Lake, no AVX-512", {0x00090672, true, all, false, false}, false, 6, 0x97},
+        {"Knights Landing, AVX-512F without VL", {0x00050671, true, all, true, false}, false, 6, 0x57},
+        {"Sapphire Rapids, system saves no ZMM state", {0x000806F8, true, noZmm, true, true}, false, 6, 0x8F},
+        {"Sapphire Rapids, system without OSXSAVE", {0x000806F8, false, 0, true, true}, false, 6, 0x8F},
+        {"Pentium 4 (family 0Fh, no extended model)", {0x00000F29, false, 0, false, false}, false, 0xF, 0x2},
+        {"Pentium (family 5: the extended model is not added)", {0x00010543, false, 0, false, false}, false, 5, 0x4},
+    };
+    for (const auto& row : table) {
+        EXPECT_EQ(row.runs, Md5Avx512RunsOn(row.cpu)) << row.processor;
+        EXPECT_EQ(row.family, Md5CpuFamily(row.cpu)) << row.processor;
+        EXPECT_EQ(row.model, Md5CpuModel(row.cpu)) << row.processor;
+    }
+}
+
+TEST(VariantChoice, Avx512OnlyWhenClearlyFasterThanPortable)
+{
+    // Portable ticks, AVX-512 ticks (0: not timed); the choice.
+    const struct {
+        Md5VariantTimes times;
         Md5Variant chosen;
     } table[] = {
-        {"Zen 5, EPYC 9005 (family 1Ah)", {true, 0x00B00F21, true, all, true, true}, portable},
-        {"Zen 5, Ryzen 9000 (family 1Ah)", {true, 0x00B40F40, true, all, true, true}, portable},
-        {"Zen 4, EPYC 9004 (family 19h)", {true, 0x00A10F11, true, all, true, true}, avx512},
-        {"Zen 3 (family 19h), no AVX-512", {true, 0x00A20F10, true, all, false, false}, portable},
-        {"Sapphire Rapids", {false, 0x000806F8, true, all, true, true}, avx512},
-        {"Ice Lake server", {false, 0x000606A6, true, all, true, true}, avx512},
-        {"Alder Lake, no AVX-512", {false, 0x00090672, true, all, false, false}, portable},
-        {"Knights Landing, AVX-512F without VL", {false, 0x00050671, true, all, true, false}, portable},
-        {"Sapphire Rapids, system saves no ZMM state", {false, 0x000806F8, true, noZmm, true, true}, portable},
-        {"Zen 4, system saves no ZMM state", {true, 0x00A10F11, true, noZmm, true, true}, portable},
-        {"Sapphire Rapids, system without OSXSAVE", {false, 0x000806F8, false, 0, true, true}, portable},
+        {{24000, 18000}, Md5Variant::Avx512},    // 0.75
+        {{24000, 23500}, Md5Variant::Avx512},    // 0.979
+        {{24000, 23520}, Md5Variant::Portable},  // 0.98: a tie
+        {{24000, 24000}, Md5Variant::Portable},
+        {{20000, 23500}, Md5Variant::Portable},  // Zen 4 and Zen 5: the vector step is the slower
+        {{24000, 0}, Md5Variant::Portable},      // AVX-512 cannot run
+        {{0, 0}, Md5Variant::Portable},
+        {{UINT64_MAX, 1}, Md5Variant::Avx512},   // no overflow at the ends
+        {{UINT64_MAX, UINT64_MAX - 1}, Md5Variant::Portable},
     };
     for (const auto& row : table)
-        EXPECT_STREQ(Md5VariantName(row.chosen), Md5VariantName(Md5VariantFor(row.cpu))) << row.processor;
+        EXPECT_STREQ(Md5VariantName(row.chosen), Md5VariantName(Md5FasterVariant(row.times)))
+            << row.times.portable << " against " << row.times.avx512;
+}
+
+TEST(VariantChoice, TheChoiceAtStartFollowsItsTimes)
+{
+    const Md5Choice choice = Md5ChoiceAtStart();
+    EXPECT_EQ(choice.variant, Md5FasterVariant(choice.times));
+    if (!Md5VariantSupported(Md5Variant::Avx512)) {
+        // Nothing to choose between: nothing timed.
+        EXPECT_EQ(0u, choice.times.portable + choice.times.avx512 + choice.ticksSpent);
+        return;
+    }
+    EXPECT_GT(choice.times.portable, 0u);
+    EXPECT_GT(choice.times.avx512, 0u);
+    EXPECT_GE(choice.ticksSpent, choice.times.portable + choice.times.avx512);
 }
 
 // One row of the final-block table: where the 0x80 and the bit count go, how many
