@@ -1,5 +1,5 @@
 // How fast each compression runs here, beside the one chosen at start: Md5OfBuffer
-// over 64 MiB, the variants taking turns, best of 5 each. Builds natively and for
+// over 64 MiB, the variants taking turns, best of 15 each. Builds natively and for
 // Windows, so that the choice is measured under Wine too. A measuring tool only.
 //
 //   variant_speed [rounds]
@@ -42,7 +42,7 @@ double TicksPerSecond()
 
 int main(int argc, char** argv)
 {
-    const int rounds = argc > 1 ? std::atoi(argv[1]) : 5;
+    const int rounds = argc > 1 ? std::atoi(argv[1]) : 15;
     const Md5CpuReport cpu = Md5ThisProcessor();
     const Md5Choice choice = Md5ChoiceAtStart();
     const double tickRate = TicksPerSecond();
