@@ -106,6 +106,15 @@ TEST(CalculateCommand, FileDigestShowsItsTime)
     EXPECT_TRUE(clock.readings.empty());
 }
 
+// Nothing here forces a compression: the one every digest uses is the one chosen
+// when the program started, by its own timings, before any command read its clock.
+TEST(CalculateCommand, DigestsUseTheCompressionChosenAtStart)
+{
+    const Md5Choice choice = Md5ChoiceAtStart();
+    EXPECT_EQ(choice.variant, Md5ActiveVariant());
+    EXPECT_EQ(choice.variant, Md5FasterVariant(choice.times));
+}
+
 TEST(CalculateCommand, EmptyFileShowsTheDigestOfNothing)
 {
     ScratchFolder folder;
