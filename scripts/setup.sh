@@ -38,13 +38,25 @@ if [ ${#missing[@]} -gt 0 ]; then
     export DEBIAN_FRONTEND=noninteractive
     # A mirror in the middle of a sync serves index files that do not match their
     # release file for a while: try again before going on with what did arrive.
+    updated=0
     for attempt in 1 2 3 4 5; do
-        apt-get update -qq && break
+        apt-get update -qq && { updated=1; break; }
         [ "$attempt" -lt 5 ] || { echo "setup: the package lists did not all update; going on with what arrived"; break; }
         echo "setup: the package lists did not all update; trying again in $((attempt * 30)) s"
         sleep $((attempt * 30))
     done
     # With the recommended packages: Wine's own fonts and X libraries among them,
     # which the window tests were made with.
-    apt-get install -y -qq "${missing[@]}" >/dev/null
+    if ! apt-get install -y -qq "${missing[@]}" >/dev/null; then
+        [ "$updated" = 0 ] || exit 1
+        # With one architecture's security list missing, a library's i386 and amd64
+        # halves, which must be of one version, come from different suites: then
+        # both are taken from the release itself, installed ones included.
+        echo "setup: installing again from the release's own suites, which hold both architectures"
+        preferences=$(mktemp)
+        trap 'rm -f "$preferences"' EXIT
+        printf '%s\n' 'Package: *' 'Pin: release l=Debian-Security' 'Pin-Priority: -1' '' \
+            'Package: *' 'Pin: release n=bookworm, l=Debian' 'Pin-Priority: 1001' >"$preferences"
+        apt-get install -y -qq --allow-downgrades -o Dir::Etc::Preferences="$preferences" "${missing[@]}" >/dev/null
+    fi
 fi
