@@ -2,7 +2,6 @@
 // a SIGBUS or SIGSEGV in the view.
 #include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/auxv.h>
 #include <sys/stat.h>
 #include <ucontext.h>
 #include <unistd.h>
@@ -203,8 +202,9 @@ void NativeFilePlatform::GuardViewCopies()
 {
     static const bool installed = [] {
 #if defined(__i386__)
-        // The kernel reports SSE only where it saves the XMM registers of each thread.
-        viewBlockCopyUsesXmm = ProcessorReportsSse() && (getauxval(AT_HWCAP) & (1u << 25)) != 0;
+        // Linux has saved the XMM registers of each thread on every processor with
+        // SSE since 2.4; a processor with XSAVE also says whether the system enabled it.
+        viewBlockCopyUsesXmm = ProcessorReportsSse() && SystemEnabledXmmThroughXsave();
 #endif
         return InstallFaultHandler();
     }();

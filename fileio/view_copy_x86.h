@@ -50,5 +50,17 @@ inline bool ProcessorReportsSse()
     asm("cpuid" : "=a"(eax), "=b"(ebx), "=c"(ecx), "=d"(edx) : "a"(1), "c"(0));
     return (edx >> 25) & 1;
 }
+
+// False only where the system uses XSAVE and leaves the XMM registers out of it.
+inline bool SystemEnabledXmmThroughXsave()
+{
+    uint32_t eax, ebx, ecx, edx;
+    asm("cpuid" : "=a"(eax), "=b"(ebx), "=c"(ecx), "=d"(edx) : "a"(1), "c"(0));
+    if (!((ecx >> 27) & 1))  // OSXSAVE: no XSAVE in use, nothing more to ask
+        return true;
+    uint32_t low, high;
+    asm("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    return (low >> 1) & 1;
+}
 #endif
 #endif
