@@ -12,17 +12,20 @@
 # was dropped from the cache and read once by harnox_md5sum, whose views ask for huge
 # pages. Last, the peak resident set of harnox_md5sum over a 5 GiB sparse file.
 #
-# With --wine: the 64-bit harnox.exe under Wine, by the time its window shows
-# (harnox_window_driver presses Calc MD5 on the file), against cryptoapi_md5 under
-# the same Wine (CryptoAPI's MD5 over ReadFile in 1 MiB pieces, by its own time from
-# opening the file to the digest) and the wall times of md5sum and `openssl md5`, on
-# the file as written. Under a virtual X server when there is no display.
+# With --wine: the 64-bit harnox.exe under wine64 and, where this machine runs
+# 32-bit x86 code, the shipped 32-bit one under wine32, each by the time its window
+# shows (harnox_window_driver presses Calc MD5 on the file), against cryptoapi_md5
+# under the same Wine (CryptoAPI's MD5 over ReadFile in 1 MiB pieces, by its own
+# time from opening the file to the digest; 64-bit, and 32-bit beside the 32-bit
+# program) and the wall times of md5sum and `openssl md5`, on the file as written.
+# Under a virtual X server when there is no display.
 #
 # HARNOX_MD5SUM names the native driver (default build/perf/bench/harnox_md5sum,
-# built when missing); HARNOX_WIN64_BUILD the mingw64 build tree holding the Wine
-# runner and the two tools (default build/mingw64), HARNOX_EXE the program (default
-# dist/x64/harnox.exe). The files are made in a folder of their own under $TMPDIR
-# (or /tmp) and removed afterwards.
+# built when missing); HARNOX_WIN64_BUILD and HARNOX_WIN32_BUILD the mingw64 and
+# mingw32 build trees holding the Wine runners and the two tools (default
+# build/mingw64 and build/mingw32), HARNOX_EXE and HARNOX_EXE32 the programs (default
+# dist/x64/harnox.exe and dist/harnox.exe). The files are made in a folder of their
+# own under $TMPDIR (or /tmp) and removed afterwards.
 set -euo pipefail
 # A step that fails ends the run; say which, rather than stop without a word.
 trap 'echo "compare_commands: the command at line $LINENO failed" >&2' ERR
@@ -44,10 +47,22 @@ fi
 driver=${HARNOX_MD5SUM:-build/perf/bench/harnox_md5sum}
 win64=${HARNOX_WIN64_BUILD:-build/mingw64}
 program=${HARNOX_EXE:-dist/x64/harnox.exe}
+win32=${HARNOX_WIN32_BUILD:-build/mingw32}
+program32=${HARNOX_EXE32:-dist/harnox.exe}
+with32=0
 if [ "$wine" = 1 ]; then
     for needed in "$win64/wine-run.sh" "$win64/bench/cryptoapi_md5.exe" "$win64/bench/harnox_window_driver.exe" "$program"; do
         [ -e "$needed" ] || { echo "compare_commands: $needed is missing (build $win64 first)" >&2; exit 1; }
     done
+    if why_not=$(scripts/runs_x86_32.sh); then
+        for needed in "$win32/wine-run.sh" "$win32/bench/cryptoapi_md5.exe" "$win32/bench/harnox_window_driver.exe" \
+            "$program32"; do
+            [ -e "$needed" ] || { echo "compare_commands: $needed is missing (build $win32 first)" >&2; exit 1; }
+        done
+        with32=1
+    else
+        echo "the 32-bit harnox.exe is left out: $why_not"
+    fi
 elif [ ! -x "$driver" ]; then
     echo "building $driver"
     cmake -S . -B build/perf -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -105,13 +120,25 @@ time_harnox_exe() {
         "$(windows_path "$file")"
 }
 time_cryptoapi() { shown_milliseconds "$win64/wine-run.sh" "$win64/bench/cryptoapi_md5.exe" "$(windows_path "$file")"; }
+time_harnox_exe32() {
+    shown_milliseconds "$win32/wine-run.sh" "$win32/bench/harnox_window_driver.exe" "$(windows_path "$program32")" \
+        "$(windows_path "$file")"
+}
+time_cryptoapi32() { shown_milliseconds "$win32/wine-run.sh" "$win32/bench/cryptoapi_md5.exe" "$(windows_path "$file")"; }
 
-if [ "$wine" = 1 ]; then
-    names=("harnox.exe, shown" "cryptoapi_md5, own" "md5sum" "openssl md5")
+# The first `ours` commands are Harnox's; every other one is set beside each of them.
+if [ "$wine" = 1 ] && [ "$with32" = 1 ]; then
+    names=("harnox.exe x64" "harnox.exe PE32" "cryptoapi_md5 x64" "cryptoapi_md5 PE32" "md5sum" "openssl md5")
+    timers=(time_harnox_exe time_harnox_exe32 time_cryptoapi time_cryptoapi32 time_md5sum time_openssl)
+    ours=2
+elif [ "$wine" = 1 ]; then
+    names=("harnox.exe x64" "cryptoapi_md5 x64" "md5sum" "openssl md5")
     timers=(time_harnox_exe time_cryptoapi time_md5sum time_openssl)
+    ours=1
 else
     names=("harnox_md5sum" "md5sum" "openssl md5")
     timers=(time_harnox_md5sum time_md5sum time_openssl)
+    ours=1
 fi
 count=${#timers[@]}
 
@@ -148,16 +175,22 @@ time_state() {
     done
     echo
     echo "$title: $runs runs each, load average before: $load"
-    printf '%-20s %10s %10s %16s %16s\n' command "median ms" "best ms" "harnox, median" "harnox, best"
+    echo "(harnox.exe's times are those its window shows, cryptoapi_md5's its own, the others' wall times;"
+    echo " a ratio is how many times faster Harnox's program is: the other's time over its own)"
+    local header j
+    header=$(printf '%-20s %10s %10s' command "median ms" "best ms")
+    for ((j = 0; j < ours; ++j)); do header+=$(printf ' %24s' "over ${names[$j]}"); done
+    echo "$header"
     for ((i = 0; i < count; ++i)); do
-        if [ "$i" = 0 ]; then
-            printf '%-20s %10s %10s\n' "${names[$i]}" "${medians[$i]}" "${bests[$i]}"
-        else
-            # How many times faster harnox is: their time over harnox's.
-            printf '%-20s %10s %10s %15sx %15sx\n' "${names[$i]}" "${medians[$i]}" "${bests[$i]}" \
-                "$(awk -v a="${medians[$i]}" -v b="${medians[0]}" 'BEGIN { printf "%.2f", a / b }')" \
-                "$(awk -v a="${bests[$i]}" -v b="${bests[0]}" 'BEGIN { printf "%.2f", a / b }')"
+        local line
+        line=$(printf '%-20s %10s %10s' "${names[$i]}" "${medians[$i]}" "${bests[$i]}")
+        if ((i >= ours)); then
+            for ((j = 0; j < ours; ++j)); do
+                line+=$(printf ' %24s' "$(awk -v a="${medians[$i]}" -v b="${medians[$j]}" -v c="${bests[$i]}" \
+                    -v d="${bests[$j]}" 'BEGIN { printf "%.2fx, best %.2fx", a / b, c / d }')")
+            done
         fi
+        echo "$line"
     done
     echo "every time: ${times[*]}" | tr -s ' '
 }
@@ -173,7 +206,11 @@ load() { cut -d' ' -f1-3 /proc/loadavg; }
 
 if [ "$wine" = 1 ]; then
     echo "wine: $(wine --version 2>/dev/null || echo unknown)"
-    time_harnox_exe >/dev/null  # the first start of Wine sets up its server and prefix
+    # The first start of each Wine sets up its server and prefix.
+    time_harnox_exe >/dev/null
+    if [ "$with32" = 1 ]; then
+        time_harnox_exe32 >/dev/null
+    fi
     load=$(load)
     time_state "1 GiB file, in the page cache as written; Windows programs under Wine"
     exit 0

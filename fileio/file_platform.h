@@ -5,6 +5,10 @@
 
 #include <cstdint>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
+
 struct NativeFilePlatform {
     // Opaque handles: a Windows HANDLE or a POSIX descriptor, held as an integer
     // so that no platform header leaks into the rest of the program.
@@ -31,36 +35,51 @@ struct NativeFilePlatform {
     // whatever handlers the process has by then. MapView does it before it returns
     // its first view.
     static void GuardViewCopies();
-    // Copies from a mapped view; false, with the destination untouched, when reading
-    // the view faults (the file shrank, or its device failed). A fault anywhere else
-    // is not caught. Reads longer than 2 KiB find lost pages before writing; only a
-    // fault that begins during their copy leaves the destination written in part.
-    // For any memory: puts the guard in place first.
-    static bool CopyFromView(void* destination, const unsigned char* source, uint32_t length);
-    // The same, for a view that MapView returned, when the guard is in place already:
-    // the copy of every read of the mapped window, inline up to kShortViewCopy bytes
-    // on x86-64.
+    // Copies out of a view that MapView returned (or any memory, once the guard is in
+    // place); false, with the destination untouched, when reading the source faults
+    // (the file shrank, or its device failed). A fault anywhere else is not caught.
+    // A 64-byte block, the digest's every read but the tail, is loaded whole into
+    // registers and then stored; other lengths take CopyFromViewAnyLength.
     static bool CopyFromMappedView(void* destination, const unsigned char* source, uint32_t length);
-    // CopyFromMappedView for the lengths that it does not copy inline (view_copy.cpp,
-    // the same on every platform, over GuardedCopy).
-    static bool CopyLongFromView(void* destination, const unsigned char* source, uint32_t length);
-    // Copies under the platform's fault guard: false after a fault in the source,
-    // with the destination possibly written in part.
-    static bool GuardedCopy(void* destination, const unsigned char* source, uint32_t length);
+    // The same for any length (view_copy.cpp): through a buffer on the stack up to
+    // 2 KiB; longer reads find lost pages before writing, so that only a fault that
+    // begins during their copy leaves the destination written in part.
+    static bool CopyFromViewAnyLength(void* destination, const unsigned char* source, uint32_t length);
 };
 
+// The guarded copies under CopyFromMappedView, in view_copy.cpp; each returns 1, or
+// 0 after a fault in its source that the platform's handler resumed.
+// Any length, storing as it goes (written in C++ over a jump buffer where x86 is not).
+extern "C" int HarnoxCopyRangeFromView(void* destination, const void* source, uint32_t length)
+    asm("harnox_copy_range_from_view");
 #if defined(__x86_64__)
-// Up to this length a copy loads its whole range before it stores anything, so that
-// a fault leaves the destination untouched at no extra cost (view_copy_loop_x86.h).
-inline constexpr uint32_t kShortViewCopy = 128;
-extern "C" int HarnoxCopyViewShort(void* destination, const void* source, uint32_t length) asm("harnox_copy_view_short");
+extern "C" int HarnoxCopyBlockFromView(void* destination, const void* source) asm("harnox_copy_block_from_view");
+#elif defined(__i386__)
+// Through four XMM registers, or where the processor or the system lacks them
+// through the x87 unit's eight exact 64-bit integer loads and stores.
+extern "C" int HarnoxCopyBlockFromViewXmm(void* destination, const void* source)
+    asm("harnox_copy_block_from_view_xmm");
+extern "C" int HarnoxCopyBlockFromViewX87(void* destination, const void* source)
+    asm("harnox_copy_block_from_view_x87");
+// Set by GuardViewCopies; false until then, which is right on every processor.
+extern bool viewBlockCopyUsesXmm;
 #endif
 
 inline bool NativeFilePlatform::CopyFromMappedView(void* destination, const unsigned char* source, uint32_t length)
 {
-#if defined(__x86_64__)
-    if (length <= kShortViewCopy)
-        return HarnoxCopyViewShort(destination, source, length) != 0;
+#if defined(__SANITIZE_ADDRESS__)
+    // The copies store from assembly, which AddressSanitizer does not see.
+    if (void* overflow = __asan_region_is_poisoned(destination, length))
+        __asan_report_error(__builtin_return_address(0), __builtin_frame_address(0), __builtin_frame_address(0),
+                            overflow, 1, length);
 #endif
-    return CopyLongFromView(destination, source, length);
+#if defined(__x86_64__)
+    if (length == 64)
+        return HarnoxCopyBlockFromView(destination, source) != 0;
+#elif defined(__i386__)
+    if (length == 64)
+        return (viewBlockCopyUsesXmm ? HarnoxCopyBlockFromViewXmm(destination, source)
+                                     : HarnoxCopyBlockFromViewX87(destination, source)) != 0;
+#endif
+    return CopyFromViewAnyLength(destination, source, length);
 }

@@ -13,7 +13,7 @@
 #include <cstring>
 
 #include "fileio/file_platform.h"
-#include "fileio/view_copy_loop_x86.h"
+#include "fileio/view_copy_x86.h"
 
 const NativeFilePlatform::FileHandle NativeFilePlatform::kNoFile = -1;
 const NativeFilePlatform::MappingHandle NativeFilePlatform::kNoMapping = -1;
@@ -99,46 +99,31 @@ void NativeFilePlatform::CloseFile(FileHandle file)
 
 namespace {
 
+#if defined(__x86_64__) || defined(__i386__)
+// The copies are those of view_copy.cpp, whose loads are known: the handler sends a
+// fault in one of them to its recovery point, so a copy costs no more than its loads
+// and stores.
 #if defined(__x86_64__)
-// On x86-64 the guarded copies are those of view_copy_loop_x86.h, whose loads are
-// known: the handler sends a fault in one of them to its recovery point, so a copy
-// costs no more than its loads and stores. The entries take destination rdi, source
-// rsi, length edx.
-asm(".text\n"
-    ".p2align 4\n"
-    "harnox_copy_view:\n"
-    "    movq %rdi, %r9\n"
-    "    movq %rsi, %r10\n"
-    "    movl %edx, %r11d\n"
-    "    addq %r10, %r11\n"
-    HARNOX_COPY_VIEW_BODY
-    "    .p2align 4\n"
-    "    .globl harnox_copy_view_short\n"
-    "harnox_copy_view_short:\n"
-    "    movq %rdi, %r9\n"
-    "    movq %rsi, %r10\n"
-    "    movl %edx, %r8d\n"
-    "    leaq (%r10,%r8), %r11\n"
-    HARNOX_COPY_VIEW_SHORT_BODY);
+constexpr int kInstructionRegister = REG_RIP, kCursorRegister = REG_R10, kEndRegister = REG_R11;
+#else
+constexpr int kInstructionRegister = REG_EIP, kCursorRegister = REG_EDX, kEndRegister = REG_ECX;
+#endif
 
 // Resumes the copy at its recovery point when the fault came from one of its loads,
 // at an address in what remained of its source.
 bool ResumeGuardedCopy(const siginfo_t* info, void* context)
 {
     greg_t* registers = static_cast<ucontext_t*>(context)->uc_mcontext.gregs;
-    if (!IsCopyViewLoad(static_cast<uintptr_t>(registers[REG_RIP])))
+    const uintptr_t recovery = RecoveryPointOf(static_cast<uintptr_t>(registers[kInstructionRegister]));
+    if (recovery == 0)
         return false;
-    // The bytes not yet copied run from the cursor (r10) to the end (r11).
+    // The bytes not yet copied run from the cursor to the end.
     const uintptr_t address = reinterpret_cast<uintptr_t>(info->si_addr);
-    if (address < static_cast<uintptr_t>(registers[REG_R10]) || address >= static_cast<uintptr_t>(registers[REG_R11]))
+    if (address < static_cast<uintptr_t>(registers[kCursorRegister]) ||
+        address >= static_cast<uintptr_t>(registers[kEndRegister]))
         return false;
-    registers[REG_RIP] = static_cast<greg_t>(reinterpret_cast<uintptr_t>(harnoxCopyViewRecover));
+    registers[kInstructionRegister] = static_cast<greg_t>(recovery);
     return true;
-}
-
-bool CopyUnderGuard(void* destination, const unsigned char* source, uint32_t length)
-{
-    return HarnoxCopyView(destination, source, length) != 0;
 }
 #else
 // Elsewhere the copy resumes through a jump buffer, one per thread, which covers
@@ -161,30 +146,6 @@ bool ResumeGuardedCopy(const siginfo_t* info, void*)
     guard.armed = 0;
     guard.caught = info->si_signo;
     siglongjmp(guard.resume, 1);
-}
-
-__attribute__((noinline)) bool CopyUnderGuard(void* destination, const unsigned char* source, uint32_t length)
-{
-    ViewCopyGuard& guard = copyGuard;
-    guard.begin = reinterpret_cast<uintptr_t>(source);
-    guard.end = guard.begin + length;
-    // The mask is not saved, which would cost a system call per copy: the fault path
-    // unblocks the one signal the handler left blocked.
-    if (sigsetjmp(guard.resume, 0) != 0) {
-        sigset_t caught;
-        sigemptyset(&caught);
-        sigaddset(&caught, guard.caught);
-        pthread_sigmask(SIG_UNBLOCK, &caught, nullptr);
-        return false;
-    }
-    // The fences keep the compiler from moving the copy out from under the guard.
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    guard.armed = 1;
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    std::memcpy(destination, source, length);
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    guard.armed = 0;
-    return true;
 }
 #endif
 
@@ -239,11 +200,39 @@ bool InstallFaultHandler()
 
 void NativeFilePlatform::GuardViewCopies()
 {
-    static const bool installed = InstallFaultHandler();
+    static const bool installed = [] {
+#if defined(__i386__)
+        // Linux has saved the XMM registers of each thread on every processor with
+        // SSE since 2.4; a processor with XSAVE also says whether the system enabled it.
+        viewBlockCopyUsesXmm = ProcessorReportsSse() && SystemEnabledXmmThroughXsave();
+#endif
+        return InstallFaultHandler();
+    }();
     (void)installed;
 }
 
-bool NativeFilePlatform::GuardedCopy(void* destination, const unsigned char* source, uint32_t length)
+#if !defined(__x86_64__) && !defined(__i386__)
+__attribute__((noinline)) int HarnoxCopyRangeFromView(void* destination, const void* source, uint32_t length)
 {
-    return CopyUnderGuard(destination, source, length);
+    ViewCopyGuard& guard = copyGuard;
+    guard.begin = reinterpret_cast<uintptr_t>(source);
+    guard.end = guard.begin + length;
+    // The mask is not saved, which would cost a system call per copy: the fault path
+    // unblocks the one signal the handler left blocked.
+    if (sigsetjmp(guard.resume, 0) != 0) {
+        sigset_t caught;
+        sigemptyset(&caught);
+        sigaddset(&caught, guard.caught);
+        pthread_sigmask(SIG_UNBLOCK, &caught, nullptr);
+        return 0;
+    }
+    // The fences keep the compiler from moving the copy out from under the guard.
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    guard.armed = 1;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    std::memcpy(destination, source, length);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    guard.armed = 0;
+    return 1;
 }
+#endif

@@ -1,11 +1,12 @@
 // Windows files and mappings: CreateFileA, GetFileSize, CreateFileMappingA, MapViewOfFile;
-// copies out of a view survive an in-page error or access violation in the view.
+// copies out of a view (view_copy.cpp) survive an in-page error or access violation
+// in the view.
 #include <windows.h>
 
 #include <cstring>
 
 #include "fileio/file_platform.h"
-#include "fileio/view_copy_loop_x86.h"
+#include "fileio/view_copy_x86.h"
 
 const NativeFilePlatform::FileHandle NativeFilePlatform::kNoFile =
     reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
@@ -74,69 +75,6 @@ void NativeFilePlatform::CloseFile(FileHandle file)
     CloseHandle(AsHandle(file));
 }
 
-// The guarded copy is written in assembly so that a fault in it can be resumed at a
-// known point: the handler below sends a fault in one of its loads to the recovery
-// point, which returns 0. The source cursor and the source end stay in registers,
-// for the handler to check the address. (A short `rep movsb` costs several times
-// this loop.)
-#ifdef _WIN64
-// The copies of view_copy_loop_x86.h; the entries take destination rcx, source rdx,
-// length r8d. Both are leaves that touch no stack and only volatile registers.
-asm(".text\n"
-    ".p2align 4\n"
-    "harnox_copy_view:\n"
-    "    movq %rcx, %r9\n"
-    "    movq %rdx, %r10\n"
-    "    movl %r8d, %r11d\n"
-    "    addq %r10, %r11\n"
-    HARNOX_COPY_VIEW_BODY
-    "    .p2align 4\n"
-    "    .globl harnox_copy_view_short\n"
-    "harnox_copy_view_short:\n"
-    "    movq %rcx, %r9\n"
-    "    movq %rdx, %r10\n"
-    "    movl %r8d, %r8d\n"
-    "    leaq (%r10,%r8), %r11\n"
-    HARNOX_COPY_VIEW_SHORT_BODY);
-#else
-// cdecl: destination, source, length on the stack; the source end in esi, saved.
-asm(R"(
-    .text
-    .p2align 4
-harnox_copy_view:
-    pushl %esi
-    movl 8(%esp), %ecx
-    movl 12(%esp), %edx
-    movl 16(%esp), %esi
-    addl %edx, %esi
-1:  movl %esi, %eax
-    subl %edx, %eax
-    cmpl $4, %eax
-    jb 2f
-harnox_copy_view_load_wide:
-    movl (%edx), %eax
-    movl %eax, (%ecx)
-    addl $4, %edx
-    addl $4, %ecx
-    jmp 1b
-2:  cmpl %edx, %esi
-    je 3f
-harnox_copy_view_load_byte:
-    movzbl (%edx), %eax
-    movb %al, (%ecx)
-    incl %edx
-    incl %ecx
-    jmp 2b
-3:  movl $1, %eax
-    popl %esi
-    ret
-harnox_copy_view_recover:
-    xorl %eax, %eax
-    popl %esi
-    ret
-)");
-#endif
-
 namespace {
 // Resumes the guarded copy after an in-page error (the file's device failed) or an
 // access violation, when the faulting instruction was one of the copy's loads and
@@ -157,27 +95,29 @@ LONG CALLBACK OnViewFault(EXCEPTION_POINTERS* pointers)
 #else
     DWORD& instruction = context->Eip;
     const uintptr_t next = context->Edx;
-    const uintptr_t end = context->Esi;
+    const uintptr_t end = context->Ecx;
 #endif
-    if (!IsCopyViewLoad(instruction))
+    const uintptr_t recovery = RecoveryPointOf(instruction);
+    if (recovery == 0)
         return EXCEPTION_CONTINUE_SEARCH;
     // The bytes not yet copied run from next to end.
     const uintptr_t address = record->ExceptionInformation[1];
     if (address < next || address >= end)
         return EXCEPTION_CONTINUE_SEARCH;
-    instruction = reinterpret_cast<uintptr_t>(harnoxCopyViewRecover);
+    instruction = recovery;
     return EXCEPTION_CONTINUE_EXECUTION;
 }
 }  // namespace
 
 void NativeFilePlatform::GuardViewCopies()
 {
-    // First in line, so that only faults of the copies are taken.
-    static const bool installed = AddVectoredExceptionHandler(1, OnViewFault) != nullptr;
+    static const bool installed = [] {
+#ifndef _WIN64
+        // Windows reports SSE only where it saves the XMM registers of each thread.
+        viewBlockCopyUsesXmm = ProcessorReportsSse() && IsProcessorFeaturePresent(PF_XMMI_INSTRUCTIONS_AVAILABLE);
+#endif
+        // First in line, so that only faults of the copies are taken.
+        return AddVectoredExceptionHandler(1, OnViewFault) != nullptr;
+    }();
     (void)installed;
-}
-
-bool NativeFilePlatform::GuardedCopy(void* destination, const unsigned char* source, uint32_t length)
-{
-    return HarnoxCopyView(destination, source, length) != 0;
 }

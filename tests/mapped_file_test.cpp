@@ -322,7 +322,7 @@ TEST(NativeFilePlatform, MappingOutlivesItsFileAndClosesNothingElse)
     const unsigned char* view = P::MapView(mapping, 0, static_cast<uint32_t>(bytes.size()));
     ASSERT_NE(nullptr, view) << "the mapping went with the file";
     std::vector<unsigned char> got(bytes.size());
-    EXPECT_TRUE(P::CopyFromView(got.data(), view, static_cast<uint32_t>(got.size())));
+    EXPECT_TRUE(P::CopyFromMappedView(got.data(), view, static_cast<uint32_t>(got.size())));
     EXPECT_EQ(bytes, got);
     P::UnmapView(view, static_cast<uint32_t>(bytes.size()));
     P::CloseMapping(mapping);
