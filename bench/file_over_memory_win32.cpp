@@ -5,7 +5,6 @@
 //
 //   harnox_file_over_memory FILE [RUNS] [--variant=portable|avx512]
 #include <windows.h>
-#include <wincrypt.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -13,8 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "app/calculate_command.h"
 #include "engine/md5_digest.h"
 #include "fileio/mapped_file.h"
+#include "tests/oracle_md5.h"
 
 namespace {
 
@@ -26,38 +27,11 @@ double Seconds()
     return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-std::string Hex(const unsigned char* bytes, size_t length)
+// As the program's MD5 field shows it, upper-case, to compare with the oracle's.
+std::string TextOf(const Md5Digest& digest)
 {
-    std::string text;
-    char pair[3];
-    for (size_t i = 0; i < length; ++i) {
-        std::snprintf(pair, sizeof pair, "%02x", bytes[i]);
-        text += pair;
-    }
-    return text;
-}
-
-std::string CryptoApiDigest(const std::vector<unsigned char>& bytes)
-{
-    HCRYPTPROV provider = 0;
-    HCRYPTHASH hash = 0;
-    unsigned char digest[16];
-    DWORD length = sizeof digest;
-    std::string text;
-    if (CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT) &&
-        CryptCreateHash(provider, CALG_MD5, 0, 0, &hash)) {
-        bool ok = true;
-        for (size_t at = 0; ok && at < bytes.size(); at += 1 << 20) {
-            const DWORD piece = static_cast<DWORD>(std::min<size_t>(1 << 20, bytes.size() - at));
-            ok = CryptHashData(hash, bytes.data() + at, piece, 0) != 0;
-        }
-        if (ok && CryptGetHashParam(hash, HP_HASHVAL, digest, &length, 0))
-            text = Hex(digest, length);
-    }
-    if (hash)
-        CryptDestroyHash(hash);
-    if (provider)
-        CryptReleaseContext(provider, 0);
+    char text[kFieldBufferSize];
+    FormatDigestText(digest, text);
     return text;
 }
 
@@ -118,7 +92,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "harnox_file_over_memory: cannot read %s\n", name);
         return 1;
     }
-    const std::string expected = CryptoApiDigest(bytes);
+    const std::string expected = OracleMd5Hex(bytes.data(), bytes.size());
 
     std::vector<double> mapped, memory;
     for (int run = 0; run < runs; ++run) {
@@ -138,9 +112,9 @@ int main(int argc, char** argv)
                 Md5OfBuffer(bytes.data(), bytes.size(), digest);
                 memory.push_back(static_cast<double>(bytes.size()) / (Seconds() - start));
             }
-            if (Hex(digest.bytes, 16) != expected) {
+            if (TextOf(digest) != expected) {
                 std::fprintf(stderr, "harnox_file_over_memory: %s digest %s, CryptoAPI's %s\n",
-                             mappedStep ? "the file" : "the memory", Hex(digest.bytes, 16).c_str(), expected.c_str());
+                             mappedStep ? "the file" : "the memory", TextOf(digest).c_str(), expected.c_str());
                 return 1;
             }
         }

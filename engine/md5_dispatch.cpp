@@ -46,12 +46,6 @@ Md5CpuReport ReadCpuReport()
 }
 #endif
 
-const Md5CpuReport& ThisCpu()
-{
-    static const Md5CpuReport cpu = ReadCpuReport();
-    return cpu;
-}
-
 Md5BlocksFunction FunctionOf(Md5Variant variant)
 {
 #if HARNOX_HAVE_AVX512
@@ -137,7 +131,7 @@ bool Md5VariantSupported(Md5Variant variant)
         return true;
     case Md5Variant::Avx512:
 #if HARNOX_HAVE_AVX512
-        return Md5Avx512RunsOn(ThisCpu());
+        return Md5Avx512RunsOn(Md5ThisProcessor());
 #else
         return false;
 #endif
@@ -145,9 +139,10 @@ bool Md5VariantSupported(Md5Variant variant)
     return false;
 }
 
-Md5CpuReport Md5ThisProcessor()
+const Md5CpuReport& Md5ThisProcessor()
 {
-    return ThisCpu();
+    static const Md5CpuReport cpu = ReadCpuReport();
+    return cpu;
 }
 
 uint32_t Md5CpuFamily(const Md5CpuReport& cpu)

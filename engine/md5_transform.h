@@ -50,7 +50,8 @@ struct Md5CpuReport {
     bool avx512f;         // CPUID 7.0, EBX bit 16
     bool avx512vl;        // CPUID 7.0, EBX bit 31
 };
-Md5CpuReport Md5ThisProcessor();
+// Read once, on first use.
+const Md5CpuReport& Md5ThisProcessor();
 // The display family and model that vendors name processors by (extended fields included).
 uint32_t Md5CpuFamily(const Md5CpuReport& cpu);
 uint32_t Md5CpuModel(const Md5CpuReport& cpu);
