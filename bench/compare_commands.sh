@@ -205,7 +205,7 @@ echo "core: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'),
 load() { cut -d' ' -f1-3 /proc/loadavg; }
 
 if [ "$wine" = 1 ]; then
-    echo "wine: $(wine --version 2>/dev/null || echo unknown)"
+    echo "wine: $(/usr/lib/wine/wine64 --version 2>/dev/null || echo unknown)"
     # The first start of each Wine sets up its server and prefix.
     time_harnox_exe >/dev/null
     if [ "$with32" = 1 ]; then

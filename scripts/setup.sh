@@ -1,62 +1,107 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, everything Harnox needs to build, test and run.
 # Run as root on Debian 12. Does nothing when all of it is already there.
+#   scripts/setup.sh                  installs what is missing
+#   scripts/setup.sh --check-choices  asks apt what it would install on a fresh machine
+#                                     of this kind, and fails unless wine32 is among it
+#                                     exactly where this machine runs 32-bit x86 code
 #
 # The portable core is also built as Linux i686 code (g++ -m32, with the i386
 # OpenSSL for the oracle), so that 32-bit code is tested on every machine: natively
-# where the kernel runs it, under qemu-i386 where it does not. Where this machine
-# runs 32-bit x86 programs (scripts/runs_x86_32.sh), it also installs wine32, so
-# that the shipped 32-bit program and its tests can run. Both need Debian's i386
-# architecture.
+# where the kernel runs it, under qemu-i386 where it does not. Both need Debian's
+# i386 architecture.
+#
+# wine32 runs the shipped 32-bit program and its tests, but only where the kernel runs
+# 32-bit x86 programs (scripts/runs_x86_32.sh). Elsewhere it is kept out, also of
+# wine64's recommends: it could not run there. Where it is installed already it is
+# left alone; the 64-bit programs are always run through wine64's own loader.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
     cmake ninja-build g++ pkg-config
     mingw-w64 binutils-mingw-w64
-    wine wine64 xvfb xauth x11-utils
+    wine wine64 xvfb xauth x11-utils xdotool
     googletest libgtest-dev libssl-dev libbenchmark-dev
     clang-14 libclang-rt-14-dev
     coreutils openssl python3
     g++-multilib libssl-dev:i386 qemu-user
 )
-
-if scripts/runs_x86_32.sh >/dev/null; then
+keep_out=()
+if why_not=$(scripts/runs_x86_32.sh); then
     packages+=(wine32:i386)
+    choice="wine32 is installed, since this machine's kernel runs 32-bit x86 programs"
+else
+    keep_out=(wine32:i386-)
+    choice="wine32 is left out, since $why_not"
 fi
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+# apt_install [apt-get options...] PACKAGE...: installs with the recommended packages
+# (Wine's own fonts and X libraries among them, which the window tests were made
+# with). When a library's i386 and amd64 halves, which must be of one version, come
+# from different suites, because one architecture's security list is missing or
+# stale, both are taken from the release itself, installed ones included.
+apt_install() {
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get install -y -qq "$@" && return 0
+    echo "setup: installing again from the release's own suites, which hold both architectures" >&2
+    local preferences
+    preferences=$(mktemp)
+    printf '%s\n' 'Package: *' 'Pin: release l=Debian-Security' 'Pin-Priority: -1' '' \
+        'Package: *' 'Pin: release n=bookworm, l=Debian' 'Pin-Priority: 1001' >"$preferences"
+    local status=0
+    apt-get install -y -qq --allow-downgrades -o Dir::Etc::Preferences="$preferences" "$@" || status=$?
+    rm -f "$preferences"
+    return $status
+}
+
+if [ "${1:-}" = --check-choices ]; then
+    # A dpkg status with nothing installed: apt then plans as on a fresh machine.
+    empty=$(mktemp)
+    trap 'rm -f "$empty"' EXIT
+    plan=$(apt_install -s -o Dir::State::status="$empty" "${packages[@]}" "${keep_out[@]}" 2>&1) || {
+        echo "setup: apt could not plan a fresh install:" >&2
+        echo "$plan" | tail -n 5 >&2
+        exit 1
+    }
+    count=$(grep -c '^Inst ' <<<"$plan")
+    if grep -q '^Inst wine32:i386 ' <<<"$plan"; then
+        planned="with wine32"
+    else
+        planned="without wine32"
+    fi
+    echo "setup: on a fresh machine of this kind apt would install $count packages, $planned: $choice"
+    if [ ${#keep_out[@]} -eq 0 ] && [ "$planned" = "with wine32" ]; then exit 0; fi
+    if [ ${#keep_out[@]} -gt 0 ] && [ "$planned" = "without wine32" ]; then exit 0; fi
+    exit 1
+fi
+
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     echo "setup: adding the i386 architecture, for the 32-bit libraries"
     dpkg --add-architecture i386
 fi
-
 missing=()
 for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+    installed "$package" || missing+=("$package")
 done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "setup: installing ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    # A mirror in the middle of a sync serves index files that do not match their
-    # release file for a while: try again before going on with what did arrive.
-    updated=0
-    for attempt in 1 2 3 4 5; do
-        apt-get update -qq && { updated=1; break; }
-        [ "$attempt" -lt 5 ] || { echo "setup: the package lists did not all update; going on with what arrived"; break; }
-        echo "setup: the package lists did not all update; trying again in $((attempt * 30)) s"
-        sleep $((attempt * 30))
-    done
-    # With the recommended packages: Wine's own fonts and X libraries among them,
-    # which the window tests were made with.
-    if ! apt-get install -y -qq "${missing[@]}" >/dev/null; then
-        [ "$updated" = 0 ] || exit 1
-        # With one architecture's security list missing, a library's i386 and amd64
-        # halves, which must be of one version, come from different suites: then
-        # both are taken from the release itself, installed ones included.
-        echo "setup: installing again from the release's own suites, which hold both architectures"
-        preferences=$(mktemp)
-        trap 'rm -f "$preferences"' EXIT
-        printf '%s\n' 'Package: *' 'Pin: release l=Debian-Security' 'Pin-Priority: -1' '' \
-            'Package: *' 'Pin: release n=bookworm, l=Debian' 'Pin-Priority: 1001' >"$preferences"
-        apt-get install -y -qq --allow-downgrades -o Dir::Etc::Preferences="$preferences" "${missing[@]}" >/dev/null
-    fi
+[ ${#missing[@]} -gt 0 ] || exit 0
+
+echo "setup: $choice"
+echo "setup: installing ${missing[*]}"
+# A mirror in the middle of a sync serves index files that do not match their release
+# file for a while, sometimes for days: one short retry, then on with what did arrive.
+updated=1
+if ! apt-get update -qq; then
+    echo "setup: the package lists did not all update; trying once more in 10 s"
+    sleep 10
+    apt-get update -qq || { updated=0; echo "setup: the package lists did not all update; going on with what arrived"; }
+fi
+if [ ${#keep_out[@]} -gt 0 ] && installed wine32:i386; then
+    keep_out=()
+fi
+if [ "$updated" = 1 ]; then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" "${keep_out[@]}" >/dev/null
+else
+    apt_install "${missing[@]}" "${keep_out[@]}" >/dev/null
 fi

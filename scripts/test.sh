@@ -3,38 +3,80 @@
 # sanitizers, as Linux i686 code (natively where this machine runs 32-bit x86 code,
 # under qemu-i386 elsewhere), the Windows builds under Wine (the x86_64 one under
 # wine64 always, the i686 one, the shipped program's, under wine32 where this
-# machine runs 32-bit x86 code); then the fuzz targets (fuzz/run.sh). One line
-# before each says what ran how.
+# machine runs 32-bit x86 code), the fuzz targets (fuzz/run.sh) and the run command
+# (tests/run_command_test.sh). One line before each says what ran how; the run ends
+# with one line for each of them, passed, failed (which tests) or not run (why), and
+# one verdict.
+#   scripts/test.sh                     all of it: the README's test command
+#   scripts/test.sh --kernel-dependent  only what depends on whether this machine's
+#                                       kernel runs 32-bit x86 code: setup's choices,
+#                                       native32, the Windows trees (the 64-bit one's
+#                                       Wine prefixes made anew) and the run command.
+#                                       CI runs it again with 32-bit programs refused.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/setup.sh
-scripts/build.sh
+all=1
+case "${1:-}" in
+"") ;;
+--kernel-dependent) all=0 ;;
+*) echo "usage: $0 [--kernel-dependent]" >&2; exit 2 ;;
+esac
+started=$SECONDS
 
+scripts/setup.sh
+if ! scripts/build.sh; then
+    echo
+    echo "=== verdict: FAILED: the build failed (see above)"
+    exit 1
+fi
+
+summary=()
 status=0
+passed() { summary+=("$1: passed${2:+ ($2)}"); }
+failed() { summary+=("$1: FAILED: $2"); status=1; }
+not_run() { summary+=("$1: not run: $2"); }
+
 # run_ctest TREE "what runs how" [ctest arguments]
 run_ctest() {
     local dir=$1 how=$2
     shift 2
+    local failures=build/$dir/Testing/Temporary/LastTestsFailed.log
+    rm -f "$failures"
     echo
     echo "=== tests: $dir: $how"
-    (cd "build/$dir" && ctest --output-on-failure -j "$(nproc)" "$@") || status=1
-}
-# The Windows tests, under one virtual X server when there is no display.
-run_windows_ctest() {
-    local dir=$1 how=$2
-    if [ -n "${DISPLAY:-}" ]; then
-        run_ctest "$dir" "$how"
-        return
+    local runner=()
+    # The Windows tests under one virtual X server when there is no display.
+    if [ -z "${DISPLAY:-}" ] && [ -f "build/$dir/wine-run.sh" ]; then
+        runner=(xvfb-run -a -s '-screen 0 1280x1024x24')
+        echo "=== (under Xvfb, a virtual X server)"
     fi
-    echo
-    echo "=== tests: $dir: $how, under Xvfb"
-    (cd "build/$dir" && xvfb-run -a -s '-screen 0 1280x1024x24' ctest --output-on-failure -j "$(nproc)") || status=1
+    if (cd "build/$dir" && "${runner[@]}" ctest --output-on-failure -j "$(nproc)" "$@"); then
+        passed "$dir" "${how%%;*}"
+    elif [ -s "$failures" ]; then
+        failed "$dir" "$(cut -d: -f2- "$failures" | paste -sd, - | sed 's/,/, /g')"
+    else
+        failed "$dir" "ctest failed before any test ended (see above)"
+    fi
 }
 
-run_ctest native "x86-64 Linux code, natively"
-run_ctest native-asan "x86-64 Linux code under AddressSanitizer and UBSan, natively; large_file_test left out" \
-    -E large_file_test
+if why_not=$(scripts/runs_x86_32.sh); then runs32=1; else runs32=0; fi
+
+echo
+echo "=== setup's choices"
+if choice=$(scripts/setup.sh --check-choices); then
+    echo "$choice"
+    passed setup "${choice#setup: }"
+else
+    echo "$choice"
+    failed setup "${choice#setup: }"
+fi
+
+if [ "$all" = 1 ]; then
+    run_ctest native "x86-64 Linux code, natively"
+    run_ctest native-asan "x86-64 Linux code under AddressSanitizer and UBSan, natively; large_file_test left out" \
+        -E large_file_test
+fi
 # The shipped program's processor, x87 floating point and the 32-bit copy of views
 # included, on every machine.
 if [ -n "$(sed -n 's/^HARNOX_I686_EMULATOR:STRING=//p' build/native32/CMakeCache.txt)" ]; then
@@ -45,16 +87,43 @@ if [ -n "$(sed -n 's/^HARNOX_I686_EMULATOR:STRING=//p' build/native32/CMakeCache
 else
     run_ctest native32 "i686 Linux code, natively (this machine's kernel runs 32-bit x86 programs)"
 fi
-run_windows_ctest mingw64 "x86-64 Windows code under wine64"
-if why_not=$(scripts/runs_x86_32.sh); then
-    run_windows_ctest mingw32 "i686 Windows code, the shipped program's, under wine32"
+if [ "$all" = 0 ]; then
+    # Made anew, so that making them is tested on this kind of machine too.
+    rm -rf build/mingw64/wineprefix build/program64/wineprefix
+fi
+run_ctest mingw64 "x86-64 Windows code under wine64"
+if [ "$runs32" = 1 ]; then
+    run_ctest mingw32 "i686 Windows code, the shipped program's, under wine32"
 else
     echo
     echo "=== tests: mingw32: not run: the 32-bit Windows program and its tests were built but not run, since $why_not"
+    not_run mingw32 "built but not run, since $why_not"
 fi
 
-# libFuzzer, about a minute per target; a crash fails the run.
+if [ "$all" = 1 ]; then
+    # libFuzzer, about a minute per target; a crash fails the run.
+    echo
+    echo "=== fuzzing"
+    if fuzz/run.sh; then passed fuzzing "two targets, a minute each"; else failed fuzzing "a target failed (see above)"; fi
+fi
+
 echo
-echo "=== fuzzing"
-fuzz/run.sh || status=1
+echo "=== the run command, scripts/run.sh"
+if outcome=$(tests/run_command_test.sh); then
+    echo "$outcome"
+    passed "run command" "$(tail -n 1 <<<"$outcome")"
+else
+    echo "$outcome"
+    failed "run command" "$(tail -n 1 <<<"$outcome")"
+fi
+
+elapsed=$((SECONDS - started))
+echo
+echo "=== summary ($([ "$all" = 1 ] && echo "every test" || echo "the kernel-dependent tests"), $((elapsed / 60)) min $((elapsed % 60)) s)"
+printf '%s\n' "${summary[@]}"
+if [ "$status" = 0 ]; then
+    echo "=== verdict: PASSED"
+else
+    echo "=== verdict: FAILED"
+fi
 exit $status

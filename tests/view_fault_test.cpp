@@ -20,6 +20,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <setjmp.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -573,75 +574,102 @@ TEST(ViewCopyGuardDeathTest, FaultsOutsideTheGuardStillKill)
         "");
 }
 
-void ExitWith42(int)
+// These cases need a process in which no view has been mapped and no guard installed
+// yet. Each runs as a test entry of its own, started the way every test program of
+// its build is (through the emulator, where the tests run under one), and skips itself
+// when other tests share its process.
+class ViewCopyGuardFreshProcess : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (::testing::UnitTest::GetInstance()->test_to_run_count() != 1)
+            GTEST_SKIP() << "needs a process of its own: run it alone, with --gtest_filter";
+    }
+};
+
+sigjmp_buf backFromTheEarlierHandler;
+volatile sig_atomic_t earlierHandlerRan;
+
+void EarlierHandler(int)
 {
-    _exit(42);
+    earlierHandlerRan = 1;
+    siglongjmp(backFromTheEarlierHandler, 1);
 }
 
-void ExitWith43(int, siginfo_t*, void*)
+void EarlierHandlerWithInfo(int, siginfo_t*, void*)
 {
-    _exit(43);
+    earlierHandlerRan = 2;
+    siglongjmp(backFromTheEarlierHandler, 1);
 }
 
-// Installs a handler, then the guard over it, checks that the guard really is in
-// front of it, and faults outside any copy.
-void FaultUnderAnEarlierHandler(int signal, bool withInfo)
+// Installs a handler for `signal`, then the guard over it, and reads `address` outside
+// any copy. Returns which earlier handler the fault reached: 1 the plain one, 2 the one
+// that takes the signal's details, 0 none.
+int ReadUnderAnEarlierHandler(int signal, bool withInfo, const volatile unsigned char* address)
 {
     struct sigaction earlier;
     std::memset(&earlier, 0, sizeof earlier);
     sigemptyset(&earlier.sa_mask);
     if (withInfo) {
-        earlier.sa_sigaction = ExitWith43;
+        earlier.sa_sigaction = EarlierHandlerWithInfo;
         earlier.sa_flags = SA_SIGINFO;
     } else {
-        earlier.sa_handler = ExitWith42;
+        earlier.sa_handler = EarlierHandler;
     }
     sigaction(signal, &earlier, nullptr);
     InstallGuard();
     struct sigaction now;
     sigaction(signal, nullptr, &now);
-    if (now.sa_handler == earlier.sa_handler)
-        _exit(5);  // the guard was not installed over it
-    if (signal == SIGSEGV)
-        ReadUnreadablePage();
-    else
-        ReadCutMapping();
-    _exit(6);
+    EXPECT_NE(reinterpret_cast<void*>(earlier.sa_handler), reinterpret_cast<void*>(now.sa_handler))
+        << "the guard was not installed over the earlier handler";
+    earlierHandlerRan = 0;
+    if (sigsetjmp(backFromTheEarlierHandler, 1) == 0)
+        (void)*address;
+    return earlierHandlerRan;
 }
 
-TEST(ViewCopyGuardDeathTest, FaultsOutsideTheGuardReachTheHandlerInstalledBefore)
+TEST_F(ViewCopyGuardFreshProcess, SegmentationFaultOutsideACopyReachesTheHandlerInstalledBefore)
 {
-    // A fresh process for each, so that the guard comes after the earlier handler.
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(FaultUnderAnEarlierHandler(SIGSEGV, false), ::testing::ExitedWithCode(42), "");
-    EXPECT_EXIT(FaultUnderAnEarlierHandler(SIGSEGV, true), ::testing::ExitedWithCode(43), "");
-    EXPECT_EXIT(FaultUnderAnEarlierHandler(SIGBUS, false), ::testing::ExitedWithCode(42), "");
+    Pages pages(1);
+    pages.MakeUnreadable(0);
+    EXPECT_EQ(1, ReadUnderAnEarlierHandler(SIGSEGV, false, pages.Page(0)));
+}
+
+TEST_F(ViewCopyGuardFreshProcess, SegmentationFaultOutsideACopyReachesTheSiginfoHandlerInstalledBefore)
+{
+    Pages pages(1);
+    pages.MakeUnreadable(0);
+    EXPECT_EQ(2, ReadUnderAnEarlierHandler(SIGSEGV, true, pages.Page(0)));
+}
+
+TEST_F(ViewCopyGuardFreshProcess, BusErrorOutsideACopyReachesTheHandlerInstalledBefore)
+{
+    ScratchFolder folder;
+    const std::string path = folder.Write("cut", RandomBytes(3 * 4096, 1));
+    const int fd = open(path.c_str(), O_RDONLY);
+    ASSERT_NE(-1, fd);
+    void* view = mmap(nullptr, 3 * 4096, PROT_READ, MAP_SHARED, fd, 0);
+    ASSERT_NE(MAP_FAILED, view);
+    TruncateFile(path, 0);
+    EXPECT_EQ(1, ReadUnderAnEarlierHandler(SIGBUS, false, static_cast<const unsigned char*>(view) + 2 * 4096));
+    munmap(view, 3 * 4096);
+    close(fd);
 }
 
 // In a process that has copied nothing out of a view yet, the first read of a file
 // that was cut short must already be guarded: mapping the view puts the guard in place.
-void FirstReadOfACutFileInAFreshProcess()
+TEST_F(ViewCopyGuardFreshProcess, FirstReadOfAFileCutShortIsGuarded)
 {
     ScratchFolder folder;
     const std::string path = folder.Write("cut", RandomBytes(3 * 65536, 5));
     MappedFile file;
-    if (!file.Open(path))
-        _exit(3);
+    ASSERT_TRUE(file.Open(path));
     TruncateFile(path, 0);
     unsigned char block[64];
     std::memset(block, kUntouched, sizeof block);
-    const int32_t result = file.ReadAt(65536, 64, block);
-    for (unsigned char byte : block) {
-        if (byte != kUntouched)
-            _exit(4);
-    }
-    _exit(result == kReadFaulted ? 0 : 5);
-}
-
-TEST(ViewCopyGuardDeathTest, FirstReadOfAFileCutShortIsGuardedInAFreshProcess)
-{
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(FirstReadOfACutFileInAFreshProcess(), ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(kReadFaulted, file.ReadAt(65536, 64, block));
+    for (unsigned char byte : block)
+        ASSERT_EQ(kUntouched, byte) << "a failed read wrote into its destination";
 }
 
 #endif
