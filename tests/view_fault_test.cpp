@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 #include <thread>
@@ -656,14 +657,63 @@ TEST_F(ViewCopyGuardFreshProcess, BusErrorOutsideACopyReachesTheHandlerInstalled
     close(fd);
 }
 
+volatile const void* reportedBusErrorAddress;
+
+void RecordBusErrorAddress(int, siginfo_t* info, void*)
+{
+    reportedBusErrorAddress = info->si_addr;
+    siglongjmp(backFromTheEarlierHandler, 1);
+}
+
+// Whether a bus error reports the address that faulted. qemu-user reports the one a
+// page later, outside what any copy was reading, so that no copy can recover there.
+bool BusErrorsReportTheirAddress()
+{
+    ScratchFolder folder;
+    const std::string path = folder.Write("probe", RandomBytes(4096, 9));
+    const int fd = open(path.c_str(), O_RDONLY);
+    void* view = mmap(nullptr, 4096, PROT_READ, MAP_SHARED, fd, 0);
+    TruncateFile(path, 0);
+    struct sigaction record;
+    struct sigaction before;
+    std::memset(&record, 0, sizeof record);
+    sigemptyset(&record.sa_mask);
+    record.sa_sigaction = RecordBusErrorAddress;
+    record.sa_flags = SA_SIGINFO;
+    sigaction(SIGBUS, &record, &before);
+    const volatile unsigned char* byte = static_cast<const unsigned char*>(view) + 100;
+    reportedBusErrorAddress = nullptr;
+    if (sigsetjmp(backFromTheEarlierHandler, 1) == 0)
+        (void)*byte;
+    sigaction(SIGBUS, &before, nullptr);
+    munmap(view, 4096);
+    close(fd);
+    return reportedBusErrorAddress == byte;
+}
+
+bool DefaultAction(int signal)
+{
+    struct sigaction now;
+    sigaction(signal, nullptr, &now);
+    return !(now.sa_flags & SA_SIGINFO) && now.sa_handler == SIG_DFL;
+}
+
 // In a process that has copied nothing out of a view yet, the first read of a file
 // that was cut short must already be guarded: mapping the view puts the guard in place.
 TEST_F(ViewCopyGuardFreshProcess, FirstReadOfAFileCutShortIsGuarded)
 {
+    const bool addressesReported = BusErrorsReportTheirAddress();
+    ASSERT_TRUE(DefaultAction(SIGBUS) && DefaultAction(SIGSEGV)) << "not a fresh process";
     ScratchFolder folder;
     const std::string path = folder.Write("cut", RandomBytes(3 * 65536, 5));
     MappedFile file;
     ASSERT_TRUE(file.Open(path));
+    EXPECT_FALSE(DefaultAction(SIGBUS)) << "a view was mapped with no guard in place";
+    EXPECT_FALSE(DefaultAction(SIGSEGV)) << "a view was mapped with no guard in place";
+    if (!addressesReported) {
+        std::printf("the read of the cut file is left out: bus errors here report another address\n");
+        return;
+    }
     TruncateFile(path, 0);
     unsigned char block[64];
     std::memset(block, kUntouched, sizeof block);
