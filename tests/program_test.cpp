@@ -283,13 +283,13 @@ const std::map<std::string, std::set<std::string>> kFunctionsOfWindowsXp = {
      {"AddVectoredExceptionHandler", "CloseHandle", "CreateFileA", "CreateFileMappingA", "CreateSemaphoreW",
       "DeleteCriticalSection", "EnterCriticalSection", "FreeLibrary", "GetCurrentProcess", "GetCurrentProcessId",
       "GetCurrentThreadId", "GetFileSize", "GetLastError", "GetModuleHandleA", "GetModuleHandleW",
-      "GetProcAddress", "GetStartupInfoA", "GetSystemInfo", "GetSystemTimeAsFileTime", "GetTickCount", "GlobalAlloc", "GlobalFree",
-      "GlobalLock", "GlobalUnlock", "InitializeCriticalSection", "IsDBCSLeadByteEx", "IsProcessorFeaturePresent",
-      "LeaveCriticalSection", "LoadLibraryA", "LoadLibraryW", "MapViewOfFile", "MultiByteToWideChar",
-      "QueryPerformanceCounter", "QueryPerformanceFrequency", "RaiseException", "ReleaseSemaphore", "RemoveVectoredExceptionHandler",
-      "RtlCaptureContext", "SetLastError", "SetUnhandledExceptionFilter", "Sleep", "TerminateProcess", "TlsAlloc", "TlsFree",
-      "TlsGetValue", "TlsSetValue", "UnmapViewOfFile", "VirtualProtect", "VirtualQuery", "WaitForSingleObject",
-      "WideCharToMultiByte", "lstrcpyA"}},
+      "GetProcAddress", "GetStartupInfoA", "GetSystemInfo", "GetSystemTimeAsFileTime", "GetTickCount",
+      "GlobalAlloc", "GlobalFree", "GlobalLock", "GlobalUnlock", "InitializeCriticalSection", "IsDBCSLeadByteEx",
+      "IsProcessorFeaturePresent", "LeaveCriticalSection", "LoadLibraryA", "LoadLibraryW", "MapViewOfFile",
+      "MultiByteToWideChar", "QueryPerformanceCounter", "QueryPerformanceFrequency", "RaiseException",
+      "ReleaseSemaphore", "RemoveVectoredExceptionHandler", "RtlCaptureContext", "SetLastError",
+      "SetUnhandledExceptionFilter", "Sleep", "TerminateProcess", "TlsAlloc", "TlsFree", "TlsGetValue", "TlsSetValue",
+      "UnmapViewOfFile", "VirtualProtect", "VirtualQuery", "WaitForSingleObject", "WideCharToMultiByte", "lstrcpyA"}},
     {"MSVCRT.DLL",
      {"___lc_codepage_func", "___mb_cur_max_func", "__getmainargs", "__initenv", "__iob_func", "__mb_cur_max",
       "__p__acmdln", "__p__commode", "__p__fmode", "__set_app_type", "__setusermatherr", "_acmdln", "_amsg_exit",
@@ -392,7 +392,8 @@ TEST_P(ProgramFile, ItsOwnFunctionsCheckStackCookies)
         }
         return found;
     };
-    const std::vector<uint64_t> guard = addressesOf(GetParam() ? kStackGuardInFile : static_cast<uint32_t>(kStackGuardInFile));
+    const std::vector<uint64_t> guard =
+        addressesOf(GetParam() ? kStackGuardInFile : static_cast<uint32_t>(kStackGuardInFile));
     ASSERT_EQ(1u, guard.size()) << "the stack guard's value is not in the file once";
     const std::vector<uint64_t> slots = GetParam() ? addressesOf(guard[0]) : guard;
 
