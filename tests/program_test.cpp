@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "runtime/stack_guard.h"
 #include "tests/dialog_shell_support.h"
 #include "tests/oracle_md5.h"
 #include "tests/test_support.h"
@@ -22,18 +24,6 @@
 namespace {
 
 const WORD kChinesePrc = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);
-
-// The build hands over POSIX paths; under Wine they live on drive Z:.
-std::string WindowsPath(std::string path)
-{
-    if (!path.empty() && path[0] == '/')
-        path = "Z:" + path;
-    for (char& c : path) {
-        if (c == '/')
-            c = '\\';
-    }
-    return path;
-}
 
 const std::string kX64Program = WindowsPath(HARNOX_X64_EXE);
 const std::string kI686Program = WindowsPath(HARNOX_I686_EXE);
@@ -201,6 +191,28 @@ protected:
         return 0;
     }
 
+    struct Section {
+        std::string name;
+        uint32_t address;  // relative virtual address
+        uint32_t size;     // in memory
+        size_t offset;     // of its bytes in the file
+        uint32_t fileSize;
+        uint32_t flags;
+    };
+    std::vector<Section> Sections() const
+    {
+        const size_t header = At<uint32_t>(0x3C);
+        const size_t table = header + 24 + At<uint16_t>(header + 20);
+        std::vector<Section> sections;
+        for (int i = 0; i < At<uint16_t>(header + 6); ++i) {
+            const size_t entry = table + 40 * static_cast<size_t>(i);
+            sections.push_back({std::string(bytes.data() + entry, strnlen(bytes.data() + entry, 8)),
+                                At<uint32_t>(entry + 12), At<uint32_t>(entry + 8), At<uint32_t>(entry + 20),
+                                At<uint32_t>(entry + 16), At<uint32_t>(entry + 36)});
+        }
+        return sections;
+    }
+
     // Every import, as the upper-case DLL name and the function's name, or "#n" for
     // one imported by ordinal.
     std::vector<std::pair<std::string, std::string>> Imports() const
@@ -271,13 +283,13 @@ const std::map<std::string, std::set<std::string>> kFunctionsOfWindowsXp = {
      {"AddVectoredExceptionHandler", "CloseHandle", "CreateFileA", "CreateFileMappingA", "CreateSemaphoreW",
       "DeleteCriticalSection", "EnterCriticalSection", "FreeLibrary", "GetCurrentProcess", "GetCurrentProcessId",
       "GetCurrentThreadId", "GetFileSize", "GetLastError", "GetModuleHandleA", "GetModuleHandleW",
-      "GetProcAddress", "GetStartupInfoA", "GetSystemInfo", "GetTickCount", "GlobalAlloc", "GlobalFree",
-      "GlobalLock", "GlobalUnlock", "InitializeCriticalSection", "IsDBCSLeadByteEx", "IsProcessorFeaturePresent",
-      "LeaveCriticalSection", "LoadLibraryA", "LoadLibraryW", "MapViewOfFile", "MultiByteToWideChar",
-      "QueryPerformanceCounter", "QueryPerformanceFrequency", "RaiseException", "ReleaseSemaphore", "RemoveVectoredExceptionHandler",
-      "RtlCaptureContext", "SetLastError", "SetUnhandledExceptionFilter", "Sleep", "TlsAlloc", "TlsFree",
-      "TlsGetValue", "TlsSetValue", "UnmapViewOfFile", "VirtualProtect", "VirtualQuery", "WaitForSingleObject",
-      "WideCharToMultiByte", "lstrcpyA"}},
+      "GetProcAddress", "GetStartupInfoA", "GetSystemInfo", "GetSystemTimeAsFileTime", "GetTickCount",
+      "GlobalAlloc", "GlobalFree", "GlobalLock", "GlobalUnlock", "InitializeCriticalSection", "IsDBCSLeadByteEx",
+      "IsProcessorFeaturePresent", "LeaveCriticalSection", "LoadLibraryA", "LoadLibraryW", "MapViewOfFile",
+      "MultiByteToWideChar", "QueryPerformanceCounter", "QueryPerformanceFrequency", "RaiseException",
+      "ReleaseSemaphore", "RemoveVectoredExceptionHandler", "RtlCaptureContext", "SetLastError",
+      "SetUnhandledExceptionFilter", "Sleep", "TerminateProcess", "TlsAlloc", "TlsFree", "TlsGetValue", "TlsSetValue",
+      "UnmapViewOfFile", "VirtualProtect", "VirtualQuery", "WaitForSingleObject", "WideCharToMultiByte", "lstrcpyA"}},
     {"MSVCRT.DLL",
      {"___lc_codepage_func", "___mb_cur_max_func", "__getmainargs", "__initenv", "__iob_func", "__mb_cur_max",
       "__p__acmdln", "__p__commode", "__p__fmode", "__set_app_type", "__setusermatherr", "_acmdln", "_amsg_exit",
@@ -319,6 +331,93 @@ TEST_P(ProgramFile, HeaderAsksForNoWindowsLaterThanXpAndCarriesNoTimeStamp)
     EXPECT_LE(subsystem, newest) << std::hex << subsystem;
     EXPECT_GE(subsystem, 0x00040000u) << std::hex << subsystem;
     EXPECT_EQ(0u, At<uint32_t>(header + 8)) << "a time stamp in the file header";
+}
+
+TEST_P(ProgramFile, AsksForWindowsProtectionsAndCarriesTheRelocationsThatLetItsBaseMove)
+{
+    const size_t header = At<uint32_t>(0x3C);
+    const size_t optional = header + 24;
+    const uint16_t flags = At<uint16_t>(optional + 70);
+    EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE) << "ASLR";
+    EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_NX_COMPAT) << "DEP";
+    EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE) << "terminal-server aware";
+    // 64-bit only: a base anywhere in the 64-bit address space.
+    EXPECT_EQ(GetParam(), (flags & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA) != 0) << "high-entropy ASLR";
+
+    for (const Section& section : Sections()) {
+        EXPECT_FALSE((section.flags & IMAGE_SCN_MEM_WRITE) && (section.flags & IMAGE_SCN_MEM_EXECUTE))
+            << section.name << " is writable and executable";
+    }
+
+    // Without its relocations a program that asks for a moving base stays where it was linked.
+    EXPECT_EQ(0, At<uint16_t>(header + 22) & IMAGE_FILE_RELOCS_STRIPPED);
+    const size_t directory = optional + (GetParam() ? 112 : 96) + 8 * IMAGE_DIRECTORY_ENTRY_BASERELOC;
+    const uint32_t tableSize = At<uint32_t>(directory + 4);
+    ASSERT_GT(tableSize, 8u) << "no relocation table";
+    // Blocks of one page each: its address, the block's size, then 16-bit entries whose
+    // top four bits give the kind; the program's own pointers are 32 or 64 bits wide.
+    const uint16_t pointerKind = GetParam() ? IMAGE_REL_BASED_DIR64 : IMAGE_REL_BASED_HIGHLOW;
+    const size_t table = OffsetOf(At<uint32_t>(directory));
+    size_t pointers = 0;
+    for (size_t block = table; block < table + tableSize;) {
+        const uint32_t blockSize = At<uint32_t>(block + 4);
+        ASSERT_GE(blockSize, 8u) << "a broken relocation block";
+        for (size_t entry = block + 8; entry < block + blockSize; entry += 2)
+            pointers += At<uint16_t>(entry) >> 12 == pointerKind;
+        block += blockSize;
+    }
+    EXPECT_GT(pointers, 0u) << "a relocation table without the program's pointers";
+}
+
+// Each function with a cookie reads the stack guard as it starts and again before it
+// returns. The guard is found in the file by the value it holds until the process
+// draws its own; the 32-bit code reads it at its address, the 64-bit code through a
+// read-only slot holding that address.
+TEST_P(ProgramFile, ItsOwnFunctionsCheckStackCookies)
+{
+    const size_t optional = At<uint32_t>(0x3C) + 24;
+    const uint64_t imageBase = GetParam() ? At<uint64_t>(optional + 24) : At<uint32_t>(optional + 28);
+    const size_t width = GetParam() ? 8 : 4;
+    auto value = [&](size_t at) { return GetParam() ? At<uint64_t>(at) : At<uint32_t>(at); };
+    // Every aligned place in the sections' data holding `wanted`, as addresses.
+    auto addressesOf = [&](uint64_t wanted) {
+        std::vector<uint64_t> found;
+        for (const Section& section : Sections()) {
+            if (section.flags & IMAGE_SCN_MEM_EXECUTE)
+                continue;
+            const uint32_t length = section.fileSize < section.size ? section.fileSize : section.size;
+            for (size_t at = 0; at + width <= length; at += width)
+                if (value(section.offset + at) == wanted)
+                    found.push_back(imageBase + section.address + at);
+        }
+        return found;
+    };
+    const std::vector<uint64_t> guard =
+        addressesOf(GetParam() ? kStackGuardInFile : static_cast<uint32_t>(kStackGuardInFile));
+    ASSERT_EQ(1u, guard.size()) << "the stack guard's value is not in the file once";
+    const std::vector<uint64_t> slots = GetParam() ? addressesOf(guard[0]) : guard;
+
+    size_t reads = 0;
+    for (const Section& code : Sections()) {
+        if (!(code.flags & IMAGE_SCN_MEM_EXECUTE))
+            continue;
+        for (size_t at = 3; at + 4 <= code.fileSize; ++at) {
+            const size_t place = code.offset + at;
+            if (!GetParam()) {
+                reads += At<uint32_t>(place) == guard[0];
+                continue;
+            }
+            // mov reg64, [rip + disp32]: REX.W, 8B, a ModRM of mode 0 and base 5, then disp32.
+            const auto* opcode = reinterpret_cast<const unsigned char*>(bytes.data() + place - 3);
+            if ((opcode[0] & 0xFB) != 0x48 || opcode[1] != 0x8B || (opcode[2] & 0xC7) != 0x05)
+                continue;
+            const uint64_t target = imageBase + code.address + at + 4 + static_cast<int32_t>(At<uint32_t>(place));
+            reads += std::count(slots.begin(), slots.end(), target) != 0;
+        }
+    }
+    // At the least the copy's bounce buffer, the typed text's and the Open dialog's
+    // buffers and the memory digest's tail, each read once by the 64-bit code.
+    EXPECT_GE(reads, 4u) << "the program's functions do not check stack cookies";
 }
 
 BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR languages)

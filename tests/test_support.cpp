@@ -75,6 +75,17 @@ std::string ScratchFolder::Write(const std::string& name, const std::string& tex
 }
 
 #ifdef _WIN32
+std::string WindowsPath(std::string path)
+{
+    if (!path.empty() && path[0] == '/')
+        path = "Z:" + path;
+    for (char& c : path) {
+        if (c == '/')
+            c = '\\';
+    }
+    return path;
+}
+
 namespace {
 void SetLength(HANDLE file, uint64_t size)
 {

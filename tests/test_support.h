@@ -41,3 +41,9 @@ void MakeSparseFile(const std::string& path, uint64_t size, const std::vector<Fi
 
 // Cuts the file down to `size` bytes, through a handle of its own.
 void TruncateFile(const std::string& path, uint64_t size);
+
+#ifdef _WIN32
+// A path the build hands over, as a Windows program under Wine sees it: a POSIX path
+// lives on drive Z:.
+std::string WindowsPath(std::string path);
+#endif
