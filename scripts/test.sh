@@ -52,7 +52,8 @@ run_ctest() {
         echo "=== (under Xvfb, a virtual X server)"
     fi
     if (cd "build/$dir" && "${runner[@]}" ctest --output-on-failure -j "$(nproc)" "$@"); then
-        passed "$dir" "${how%%;*}"
+        local short=${how%%;*}
+        passed "$dir" "${short%% (*}"
     elif [ -s "$failures" ]; then
         failed "$dir" "$(cut -d: -f2- "$failures" | paste -sd, - | sed 's/,/, /g')"
     else
