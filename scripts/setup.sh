@@ -41,10 +41,13 @@ installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install o
 # (Wine's own fonts and X libraries among them, which the window tests were made
 # with). When a library's i386 and amd64 halves, which must be of one version, come
 # from different suites, because one architecture's security list is missing or
-# stale, both are taken from the release itself, installed ones included.
+# stale, both are taken from the release itself, installed ones included; not when
+# every list updated ($lists_updated), where a failure is a failure.
+lists_updated=0
 apt_install() {
     export DEBIAN_FRONTEND=noninteractive
     apt-get install -y -qq "$@" && return 0
+    [ "$lists_updated" = 0 ] || return 1
     echo "setup: installing again from the release's own suites, which hold both architectures" >&2
     local preferences
     preferences=$(mktemp)
@@ -91,17 +94,13 @@ echo "setup: $choice"
 echo "setup: installing ${missing[*]}"
 # A mirror in the middle of a sync serves index files that do not match their release
 # file for a while, sometimes for days: one short retry, then on with what did arrive.
-updated=1
+lists_updated=1
 if ! apt-get update -qq; then
     echo "setup: the package lists did not all update; trying once more in 10 s"
     sleep 10
-    apt-get update -qq || { updated=0; echo "setup: the package lists did not all update; going on with what arrived"; }
+    apt-get update -qq || { lists_updated=0; echo "setup: the package lists did not all update; going on with what arrived"; }
 fi
 if [ ${#keep_out[@]} -gt 0 ] && installed wine32:i386; then
     keep_out=()
 fi
-if [ "$updated" = 1 ]; then
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" "${keep_out[@]}" >/dev/null
-else
-    apt_install "${missing[@]}" "${keep_out[@]}" >/dev/null
-fi
+apt_install "${missing[@]}" "${keep_out[@]}" >/dev/null

@@ -36,6 +36,16 @@ status=0
 passed() { summary+=("$1: passed${2:+ ($2)}"); }
 failed() { summary+=("$1: FAILED: $2"); status=1; }
 not_run() { summary+=("$1: not run: $2"); }
+# check PART COMMAND...: a check whose last line of output says how it went.
+check() {
+    local part=$1 outcome verdict=passed
+    shift
+    outcome=$("$@") || verdict=failed
+    echo "$outcome"
+    local last
+    last=$(tail -n 1 <<<"$outcome")
+    "$verdict" "$part" "${last#"$part: "}"
+}
 
 # run_ctest TREE "what runs how" [ctest arguments]
 run_ctest() {
@@ -65,13 +75,7 @@ if why_not=$(scripts/runs_x86_32.sh); then runs32=1; else runs32=0; fi
 
 echo
 echo "=== setup's choices"
-if choice=$(scripts/setup.sh --check-choices); then
-    echo "$choice"
-    passed setup "${choice#setup: }"
-else
-    echo "$choice"
-    failed setup "${choice#setup: }"
-fi
+check setup scripts/setup.sh --check-choices
 
 if [ "$all" = 1 ]; then
     run_ctest native "x86-64 Linux code, natively"
@@ -110,13 +114,7 @@ fi
 
 echo
 echo "=== the run command, scripts/run.sh"
-if outcome=$(tests/run_command_test.sh); then
-    echo "$outcome"
-    passed "run command" "$(tail -n 1 <<<"$outcome")"
-else
-    echo "$outcome"
-    failed "run command" "$(tail -n 1 <<<"$outcome")"
-fi
+check "run command" tests/run_command_test.sh
 
 elapsed=$((SECONDS - started))
 echo

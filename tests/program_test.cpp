@@ -175,22 +175,6 @@ protected:
         return value;
     }
 
-    // The file offset of a relative virtual address, through the section table.
-    size_t OffsetOf(uint32_t rva) const
-    {
-        const size_t header = At<uint32_t>(0x3C);
-        const size_t sections = header + 24 + At<uint16_t>(header + 20);
-        for (int i = 0; i < At<uint16_t>(header + 6); ++i) {
-            const size_t entry = sections + 40 * static_cast<size_t>(i);
-            const uint32_t start = At<uint32_t>(entry + 12);
-            const uint32_t size = At<uint32_t>(entry + 8) ? At<uint32_t>(entry + 8) : At<uint32_t>(entry + 16);
-            if (rva >= start && rva < start + size)
-                return rva - start + At<uint32_t>(entry + 20);
-        }
-        ADD_FAILURE() << "address " << rva << " lies in no section";
-        return 0;
-    }
-
     struct Section {
         std::string name;
         uint32_t address;  // relative virtual address
@@ -213,14 +197,33 @@ protected:
         return sections;
     }
 
+    // The file offset of a relative virtual address, through the section table.
+    size_t OffsetOf(uint32_t rva) const
+    {
+        for (const Section& section : Sections()) {
+            const uint32_t size = section.size ? section.size : section.fileSize;
+            if (rva >= section.address && rva < section.address + size)
+                return rva - section.address + section.offset;
+        }
+        ADD_FAILURE() << "address " << rva << " lies in no section";
+        return 0;
+    }
+
+    // Where the optional header's data directory `index` (its address, then its size)
+    // lies in the file.
+    size_t DataDirectory(int index) const
+    {
+        const size_t optional = At<uint32_t>(0x3C) + 24;
+        const bool wide = At<uint16_t>(optional) == 0x20B;
+        return optional + (wide ? 112 : 96) + 8 * static_cast<size_t>(index);
+    }
+
     // Every import, as the upper-case DLL name and the function's name, or "#n" for
     // one imported by ordinal.
     std::vector<std::pair<std::string, std::string>> Imports() const
     {
-        const size_t header = At<uint32_t>(0x3C);
-        const bool wide = At<uint16_t>(header + 24) == 0x20B;
-        const size_t directories = header + 24 + (wide ? 112 : 96);
-        const uint32_t imports = At<uint32_t>(directories + 8);
+        const bool wide = At<uint16_t>(At<uint32_t>(0x3C) + 24) == 0x20B;
+        const uint32_t imports = At<uint32_t>(DataDirectory(IMAGE_DIRECTORY_ENTRY_IMPORT));
         auto name = [&](uint32_t rva) { return std::string(bytes.data() + OffsetOf(rva)); };
         std::vector<std::pair<std::string, std::string>> found;
         for (size_t entry = OffsetOf(imports); At<uint32_t>(entry + 12) != 0; entry += 20) {
@@ -351,7 +354,7 @@ TEST_P(ProgramFile, AsksForWindowsProtectionsAndCarriesTheRelocationsThatLetItsB
 
     // Without its relocations a program that asks for a moving base stays where it was linked.
     EXPECT_EQ(0, At<uint16_t>(header + 22) & IMAGE_FILE_RELOCS_STRIPPED);
-    const size_t directory = optional + (GetParam() ? 112 : 96) + 8 * IMAGE_DIRECTORY_ENTRY_BASERELOC;
+    const size_t directory = DataDirectory(IMAGE_DIRECTORY_ENTRY_BASERELOC);
     const uint32_t tableSize = At<uint32_t>(directory + 4);
     ASSERT_GT(tableSize, 8u) << "no relocation table";
     // Blocks of one page each: its address, the block's size, then 16-bit entries whose

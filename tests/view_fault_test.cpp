@@ -520,17 +520,45 @@ void ReadUnreadablePage()
     (void)page[0];
 }
 
+// A shared mapping of a file of some pages, which is then cut to nothing: reading any
+// of its pages is a bus error.
+class CutMapping {
+public:
+    explicit CutMapping(size_t pages) : length(pages * 4096)
+    {
+        const std::string path = folder.Write("cut", RandomBytes(length, 1));
+        fd = open(path.c_str(), O_RDONLY);
+        void* mapped = mmap(nullptr, length, PROT_READ, MAP_SHARED, fd, 0);
+        view = mapped == MAP_FAILED ? nullptr : static_cast<const unsigned char*>(mapped);
+        TruncateFile(path, 0);
+    }
+    ~CutMapping()
+    {
+        if (view != nullptr)
+            munmap(const_cast<unsigned char*>(view), length);
+        if (fd >= 0)
+            close(fd);
+    }
+    CutMapping(const CutMapping&) = delete;
+    CutMapping& operator=(const CutMapping&) = delete;
+
+    // Null when the file could not be mapped.
+    const volatile unsigned char* Page(size_t page) const { return view == nullptr ? nullptr : view + page * 4096; }
+
+private:
+    ScratchFolder folder;
+    size_t length;
+    int fd = -1;
+    const unsigned char* view = nullptr;
+};
+
 // Reads a page of a file mapping after the file was cut short: a bus error.
 void ReadCutMapping()
 {
-    ScratchFolder folder;
-    const std::string path = folder.Write("cut", RandomBytes(3 * 4096, 1));
-    const int fd = open(path.c_str(), O_RDONLY);
-    void* view = mmap(nullptr, 3 * 4096, PROT_READ, MAP_SHARED, fd, 0);
-    if (view == MAP_FAILED)
+    CutMapping cut(3);
+    if (cut.Page(2) == nullptr)
         _exit(4);
-    TruncateFile(path, 0);
-    (void)static_cast<const volatile unsigned char*>(view)[2 * 4096];
+    (void)*cut.Page(2);
 }
 
 TEST(ViewCopyGuardDeathTest, FaultsOutsideTheGuardStillKill)
@@ -588,19 +616,52 @@ protected:
     }
 };
 
-sigjmp_buf backFromTheEarlierHandler;
+sigjmp_buf backFromTheHandler;
 volatile sig_atomic_t earlierHandlerRan;
 
 void EarlierHandler(int)
 {
     earlierHandlerRan = 1;
-    siglongjmp(backFromTheEarlierHandler, 1);
+    siglongjmp(backFromTheHandler, 1);
 }
 
 void EarlierHandlerWithInfo(int, siginfo_t*, void*)
 {
     earlierHandlerRan = 2;
-    siglongjmp(backFromTheEarlierHandler, 1);
+    siglongjmp(backFromTheHandler, 1);
+}
+
+struct sigaction ActionOf(void (*handler)(int))
+{
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    sigemptyset(&action.sa_mask);
+    action.sa_handler = handler;
+    return action;
+}
+
+struct sigaction ActionOf(void (*handler)(int, siginfo_t*, void*))
+{
+    struct sigaction action = ActionOf(SIG_DFL);
+    action.sa_sigaction = handler;
+    action.sa_flags = SA_SIGINFO;
+    return action;
+}
+
+// The function that a signal's handler runs now, whichever kind of handler it is.
+void* HandlerOf(int signal)
+{
+    struct sigaction now;
+    sigaction(signal, nullptr, &now);
+    return (now.sa_flags & SA_SIGINFO) ? reinterpret_cast<void*>(now.sa_sigaction)
+                                       : reinterpret_cast<void*>(now.sa_handler);
+}
+
+// Reads `address`, which faults; the handler that takes the fault comes back here.
+void ReadAndComeBack(const volatile unsigned char* address)
+{
+    if (sigsetjmp(backFromTheHandler, 1) == 0)
+        (void)*address;
 }
 
 // Installs a handler for `signal`, then the guard over it, and reads `address` outside
@@ -608,24 +669,13 @@ void EarlierHandlerWithInfo(int, siginfo_t*, void*)
 // that takes the signal's details, 0 none.
 int ReadUnderAnEarlierHandler(int signal, bool withInfo, const volatile unsigned char* address)
 {
-    struct sigaction earlier;
-    std::memset(&earlier, 0, sizeof earlier);
-    sigemptyset(&earlier.sa_mask);
-    if (withInfo) {
-        earlier.sa_sigaction = EarlierHandlerWithInfo;
-        earlier.sa_flags = SA_SIGINFO;
-    } else {
-        earlier.sa_handler = EarlierHandler;
-    }
+    const struct sigaction earlier = withInfo ? ActionOf(EarlierHandlerWithInfo) : ActionOf(EarlierHandler);
     sigaction(signal, &earlier, nullptr);
+    void* const earlierHandler = HandlerOf(signal);
     InstallGuard();
-    struct sigaction now;
-    sigaction(signal, nullptr, &now);
-    EXPECT_NE(reinterpret_cast<void*>(earlier.sa_handler), reinterpret_cast<void*>(now.sa_handler))
-        << "the guard was not installed over the earlier handler";
+    EXPECT_NE(earlierHandler, HandlerOf(signal)) << "the guard was not installed over the earlier handler";
     earlierHandlerRan = 0;
-    if (sigsetjmp(backFromTheEarlierHandler, 1) == 0)
-        (void)*address;
+    ReadAndComeBack(address);
     return earlierHandlerRan;
 }
 
@@ -645,16 +695,9 @@ TEST_F(ViewCopyGuardFreshProcess, SegmentationFaultOutsideACopyReachesTheSiginfo
 
 TEST_F(ViewCopyGuardFreshProcess, BusErrorOutsideACopyReachesTheHandlerInstalledBefore)
 {
-    ScratchFolder folder;
-    const std::string path = folder.Write("cut", RandomBytes(3 * 4096, 1));
-    const int fd = open(path.c_str(), O_RDONLY);
-    ASSERT_NE(-1, fd);
-    void* view = mmap(nullptr, 3 * 4096, PROT_READ, MAP_SHARED, fd, 0);
-    ASSERT_NE(MAP_FAILED, view);
-    TruncateFile(path, 0);
-    EXPECT_EQ(1, ReadUnderAnEarlierHandler(SIGBUS, false, static_cast<const unsigned char*>(view) + 2 * 4096));
-    munmap(view, 3 * 4096);
-    close(fd);
+    CutMapping cut(3);
+    ASSERT_NE(nullptr, cut.Page(2));
+    EXPECT_EQ(1, ReadUnderAnEarlierHandler(SIGBUS, false, cut.Page(2)));
 }
 
 volatile const void* reportedBusErrorAddress;
@@ -662,42 +705,26 @@ volatile const void* reportedBusErrorAddress;
 void RecordBusErrorAddress(int, siginfo_t* info, void*)
 {
     reportedBusErrorAddress = info->si_addr;
-    siglongjmp(backFromTheEarlierHandler, 1);
+    siglongjmp(backFromTheHandler, 1);
 }
 
 // Whether a bus error reports the address that faulted. qemu-user reports the one a
 // page later, outside what any copy was reading, so that no copy can recover there.
 bool BusErrorsReportTheirAddress()
 {
-    ScratchFolder folder;
-    const std::string path = folder.Write("probe", RandomBytes(4096, 9));
-    const int fd = open(path.c_str(), O_RDONLY);
-    void* view = mmap(nullptr, 4096, PROT_READ, MAP_SHARED, fd, 0);
-    TruncateFile(path, 0);
-    struct sigaction record;
+    CutMapping cut(1);
+    if (cut.Page(0) == nullptr) {
+        ADD_FAILURE() << "the probe's file could not be mapped";
+        return false;
+    }
+    const volatile unsigned char* byte = cut.Page(0) + 100;
+    const struct sigaction record = ActionOf(RecordBusErrorAddress);
     struct sigaction before;
-    std::memset(&record, 0, sizeof record);
-    sigemptyset(&record.sa_mask);
-    record.sa_sigaction = RecordBusErrorAddress;
-    record.sa_flags = SA_SIGINFO;
     sigaction(SIGBUS, &record, &before);
-    const volatile unsigned char* byte = static_cast<const unsigned char*>(view) + 100;
     reportedBusErrorAddress = nullptr;
-    if (sigsetjmp(backFromTheEarlierHandler, 1) == 0)
-        (void)*byte;
+    ReadAndComeBack(byte);
     sigaction(SIGBUS, &before, nullptr);
-    munmap(view, 4096);
-    close(fd);
     return reportedBusErrorAddress == byte;
-}
-
-// The function that a signal's handler runs now, whichever kind of handler it is.
-void* HandlerOf(int signal)
-{
-    struct sigaction now;
-    sigaction(signal, nullptr, &now);
-    return (now.sa_flags & SA_SIGINFO) ? reinterpret_cast<void*>(now.sa_sigaction)
-                                       : reinterpret_cast<void*>(now.sa_handler);
 }
 
 // In a process that has copied nothing out of a view yet, the first read of a file
