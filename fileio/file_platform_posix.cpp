@@ -130,7 +130,7 @@ bool ResumeGuardedCopy(const siginfo_t* info, void* context)
 #else
 // Elsewhere the copy resumes through a jump buffer, one per thread, which covers
 // the source bytes of the copy in progress. No build of this tree compiles this
-// copy (every one is x86), so it has never been run.
+// copy (every one is x86), so no test runs it.
 struct ViewCopyGuard {
     sigjmp_buf resume;
     uintptr_t begin;
