@@ -11,7 +11,9 @@
 
 #include "res/resource.h"
 
-// The text last read from the MD5 field and its length; kept from one copy to the next.
+// The text that the latest copy read from the MD5 field, and its length. Program-wide,
+// so they hold it after the copy returns; each copy clears them and reads the field
+// afresh, so no copy uses what an earlier one read.
 extern char clipboardText[4096];
 extern int clipboardCount;
 

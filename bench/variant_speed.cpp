@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/md5_digest.h"
+#include "runtime/processor_features.h"
 
 namespace {
 
@@ -43,11 +44,11 @@ double TicksPerSecond()
 int main(int argc, char** argv)
 {
     const int rounds = argc > 1 ? std::atoi(argv[1]) : 15;
-    const Md5CpuReport cpu = Md5ThisProcessor();
+    const ProcessorFeatures cpu = ThisProcessor();
     const Md5Choice choice = Md5ChoiceAtStart();
     const double tickRate = TicksPerSecond();
-    std::printf("processor: family %02Xh, model %02Xh (CPUID 1 EAX %08X)\n", static_cast<unsigned>(Md5CpuFamily(cpu)),
-                static_cast<unsigned>(Md5CpuModel(cpu)), static_cast<unsigned>(cpu.signature));
+    std::printf("processor: family %02Xh, model %02Xh (CPUID 1 EAX %08X)\n", static_cast<unsigned>(ProcessorFamily(cpu)),
+                static_cast<unsigned>(ProcessorModel(cpu)), static_cast<unsigned>(cpu.signature));
     std::printf("chosen at start: %s, from %llu ticks portable and %llu ticks avx512 over 4 KiB;"
                 " the choice took %llu ticks (%.3f ms)\n",
                 Md5VariantName(choice.variant), static_cast<unsigned long long>(choice.times.portable),

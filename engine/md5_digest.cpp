@@ -1,5 +1,5 @@
 // The final-block builder and the memory digest.
-#include "engine/md5_digest.h"
+#include "engine/md5_internal.h"
 
 #include <cstring>
 

@@ -1,50 +1,11 @@
 // Chooses the compression once, as the program starts: among the variants that the
 // processor and the operating system can run, the one that runs faster here.
 #include <atomic>
-#include <cstring>
 
-#include "engine/md5_transform.h"
-#include "engine/md5_transform_avx512.h"
-#include "engine/md5_transform_portable.h"
-
-#if defined(__i386__) || defined(__x86_64__)
-#include <cpuid.h>
-#endif
+#include "engine/md5_internal.h"
+#include "runtime/processor_features.h"
 
 namespace {
-
-#if defined(__i386__) || defined(__x86_64__)
-// XGETBV is issued as raw bytes so that this file needs no extra instruction-set flags.
-uint64_t ReadExtendedControlRegister0()
-{
-    uint32_t low, high;
-    __asm__ volatile(".byte 0x0f, 0x01, 0xd0" : "=a"(low), "=d"(high) : "c"(0));
-    return (static_cast<uint64_t>(high) << 32) | low;
-}
-
-Md5CpuReport ReadCpuReport()
-{
-    Md5CpuReport cpu{};
-    unsigned eax, ebx, ecx, edx;
-    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx))
-        return cpu;
-    cpu.signature = eax;
-    cpu.osxsave = (ecx & (1u << 27)) != 0;
-    // XGETBV faults unless the system has enabled it.
-    if (cpu.osxsave)
-        cpu.savedState = ReadExtendedControlRegister0();
-    if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx)) {
-        cpu.avx512f = (ebx & (1u << 16)) != 0;
-        cpu.avx512vl = (ebx & (1u << 31)) != 0;
-    }
-    return cpu;
-}
-#else
-Md5CpuReport ReadCpuReport()
-{
-    return Md5CpuReport{};
-}
-#endif
 
 Md5BlocksFunction FunctionOf(Md5Variant variant)
 {
@@ -131,7 +92,7 @@ bool Md5VariantSupported(Md5Variant variant)
         return true;
     case Md5Variant::Avx512:
 #if HARNOX_HAVE_AVX512
-        return Md5Avx512RunsOn(Md5ThisProcessor());
+        return Md5Avx512RunsOn(ThisProcessor());
 #else
         return false;
 #endif
@@ -139,26 +100,7 @@ bool Md5VariantSupported(Md5Variant variant)
     return false;
 }
 
-const Md5CpuReport& Md5ThisProcessor()
-{
-    static const Md5CpuReport cpu = ReadCpuReport();
-    return cpu;
-}
-
-uint32_t Md5CpuFamily(const Md5CpuReport& cpu)
-{
-    const uint32_t family = (cpu.signature >> 8) & 0xF;
-    return family == 0xF ? family + ((cpu.signature >> 20) & 0xFF) : family;
-}
-
-uint32_t Md5CpuModel(const Md5CpuReport& cpu)
-{
-    const uint32_t family = (cpu.signature >> 8) & 0xF;
-    const uint32_t model = (cpu.signature >> 4) & 0xF;
-    return family == 0x6 || family == 0xF ? model + (((cpu.signature >> 16) & 0xF) << 4) : model;
-}
-
-bool Md5Avx512RunsOn(const Md5CpuReport& cpu)
+bool Md5Avx512RunsOn(const ProcessorFeatures& cpu)
 {
     // The system must save XMM, YMM, the opmask registers and both halves of the ZMM state.
     const uint64_t needed = (1u << 1) | (1u << 2) | (1u << 5) | (1u << 6) | (1u << 7);

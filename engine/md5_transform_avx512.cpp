@@ -6,7 +6,7 @@
 // of b, c, d in one instruction and VPROLD rotates, so every step costs four
 // single-cycle operations on the chain (function, add, rotate, add b), where the
 // scalar F and I steps need five.
-#include "engine/md5_transform_avx512.h"
+#include "engine/md5_internal.h"
 
 #include <immintrin.h>
 

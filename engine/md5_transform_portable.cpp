@@ -1,5 +1,5 @@
 // Portable MD5 compression: 64 steps written out, constants and rotations as immediates.
-#include "engine/md5_transform_portable.h"
+#include "engine/md5_internal.h"
 
 #include <cstring>
 

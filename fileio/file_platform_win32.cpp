@@ -7,6 +7,7 @@
 
 #include "fileio/file_platform.h"
 #include "fileio/view_copy_x86.h"
+#include "runtime/processor_features.h"
 
 const NativeFilePlatform::FileHandle NativeFilePlatform::kNoFile =
     reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
@@ -54,7 +55,8 @@ NativeFilePlatform::MappingHandle NativeFilePlatform::CreateMapping(FileHandle f
 const unsigned char* NativeFilePlatform::MapView(MappingHandle mapping, uint64_t offset, uint32_t length)
 {
     // Before the first view exists, so that no read of a view goes unguarded.
-    GuardViewCopies();
+    if (!GuardViewCopies())
+        return nullptr;
     void* view = MapViewOfFile(AsHandle(mapping), FILE_MAP_READ, static_cast<DWORD>(offset >> 32),
                                static_cast<DWORD>(offset), length);
     return static_cast<const unsigned char*>(view);
@@ -109,15 +111,15 @@ LONG CALLBACK OnViewFault(EXCEPTION_POINTERS* pointers)
 }
 }  // namespace
 
-void NativeFilePlatform::GuardViewCopies()
+bool NativeFilePlatform::GuardViewCopies()
 {
     static const bool installed = [] {
 #ifndef _WIN64
         // Windows reports SSE only where it saves the XMM registers of each thread.
-        viewBlockCopyUsesXmm = ProcessorReportsSse() && IsProcessorFeaturePresent(PF_XMMI_INSTRUCTIONS_AVAILABLE);
+        viewBlockCopyUsesXmm = ThisProcessor().sse && IsProcessorFeaturePresent(PF_XMMI_INSTRUCTIONS_AVAILABLE);
 #endif
         // First in line, so that only faults of the copies are taken.
         return AddVectoredExceptionHandler(1, OnViewFault) != nullptr;
     }();
-    (void)installed;
+    return installed;
 }

@@ -16,7 +16,7 @@ enum class OpenOutcome {
     NotOpened,   // no Open yet
     Mapped,      // open, first view mapped
     EmptyFile,   // the file exists and is empty: nothing to map
-    Failed,      // the file could not be opened, sized or mapped
+    Failed,      // the file could not be opened, sized or mapped, or its reads not guarded
 };
 
 // ReadAt's negative results.
@@ -37,7 +37,8 @@ public:
     BasicMappedFile& operator=(const BasicMappedFile&) = delete;
 
     // Opens the named file and maps its first view. False for a file that cannot be
-    // opened or mapped and for an empty file; LastOpen() tells which.
+    // opened or mapped, when the platform cannot guard the copies out of its views,
+    // and for an empty file; LastOpen() tells which.
     bool Open(const std::string& name);
 
     // Copies `length` bytes at `offset` into `destination` and returns `length`, or
@@ -119,6 +120,13 @@ bool BasicMappedFile<Platform>::Open(const std::string& name)
 
     mappingHandle = Platform::CreateMapping(fileHandle, size);
     if (mappingHandle == Platform::kNoMapping) {
+        Release();
+        return false;
+    }
+
+    // Without the guard, a fault in a copy out of the view would end the program
+    // instead of failing the read.
+    if (!Platform::GuardViewCopies()) {
         Release();
         return false;
     }

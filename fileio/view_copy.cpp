@@ -1,9 +1,9 @@
 // Copies out of a mapped view that leave the destination untouched when the view
-// fails under them. On x86 the copies are written in assembly, the same for Windows
-// and POSIX, so that a fault in one of their loads can be resumed at a known point:
-// each platform's handler (file_platform_*.cpp) asks RecoveryPointOf in
-// view_copy_x86.h where, and checks the address against the source registers.
-#include "fileio/file_platform.h"
+// fails under them (fileio/view_copy.h). On x86 the copies are written in assembly,
+// the same for Windows and POSIX, so that a fault in one of their loads can be resumed
+// at a known point: each platform's handler (file_platform_*.cpp) asks RecoveryPointOf
+// in view_copy_x86.h where, and checks the address against the source registers.
+#include "fileio/view_copy.h"
 
 #include <cstring>
 
@@ -15,7 +15,7 @@ constexpr uint32_t kBounceLength = 2048;
 constexpr uint64_t kProbeStride = 4096;
 }  // namespace
 
-bool NativeFilePlatform::CopyFromViewAnyLength(void* destination, const unsigned char* source, uint32_t length)
+bool CopyFromViewAnyLength(void* destination, const unsigned char* source, uint32_t length)
 {
     if (length <= kBounceLength) {
         unsigned char bounce[kBounceLength];

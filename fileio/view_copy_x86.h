@@ -41,26 +41,4 @@ inline uintptr_t RecoveryPointOf(uintptr_t instruction)
     return 0;
 }
 
-#if defined(__i386__)
-// CPUID's SSE bit: the processor has the XMM registers and MOVUPS, all the block
-// copy needs of them. The system must also save them, which each platform asks.
-inline bool ProcessorReportsSse()
-{
-    uint32_t eax, ebx, ecx, edx;
-    asm("cpuid" : "=a"(eax), "=b"(ebx), "=c"(ecx), "=d"(edx) : "a"(1), "c"(0));
-    return (edx >> 25) & 1;
-}
-
-// False only where the system uses XSAVE and leaves the XMM registers out of it.
-inline bool SystemEnabledXmmThroughXsave()
-{
-    uint32_t eax, ebx, ecx, edx;
-    asm("cpuid" : "=a"(eax), "=b"(ebx), "=c"(ecx), "=d"(edx) : "a"(1), "c"(0));
-    if (!((ecx >> 27) & 1))  // OSXSAVE: no XSAVE in use, nothing more to ask
-        return true;
-    uint32_t low, high;
-    asm("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
-    return (low >> 1) & 1;
-}
-#endif
 #endif

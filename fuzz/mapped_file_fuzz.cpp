@@ -121,6 +121,7 @@ struct ScriptedFilePlatform {
         CHECK(file == 3);
         --filesHeld;
     }
+    static bool GuardViewCopies() { return true; }
     static bool CopyFromMappedView(void* destination, const unsigned char* source, uint32_t length)
     {
         // Every byte copied lies inside the one view that is mapped.

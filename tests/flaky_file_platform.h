@@ -11,6 +11,7 @@ struct FlakyFilePlatform : NativeFilePlatform {
     static inline int mapsBeforeFailure = -1;                 // -1: never fail; else fail after this many
     static inline bool sizeQueryFails = false;
     static inline bool mappingFails = false;
+    static inline bool guardFails = false;  // as if the copies' fault handler could not be installed
     static inline int filesHeld = 0;
     static inline int mappingsHeld = 0;
     static inline int viewsHeld = 0;
@@ -20,7 +21,7 @@ struct FlakyFilePlatform : NativeFilePlatform {
     {
         longestMappableView = UINT32_MAX;
         mapsBeforeFailure = -1;
-        sizeQueryFails = mappingFails = false;
+        sizeQueryFails = mappingFails = guardFails = false;
         filesHeld = mappingsHeld = viewsHeld = viewsMapped = 0;
     }
 
@@ -42,6 +43,7 @@ struct FlakyFilePlatform : NativeFilePlatform {
         mappingsHeld += mapping != kNoMapping;
         return mapping;
     }
+    static bool GuardViewCopies() { return !guardFails && NativeFilePlatform::GuardViewCopies(); }
     static const unsigned char* MapView(MappingHandle mapping, uint64_t offset, uint32_t length)
     {
         if (length > longestMappableView)

@@ -249,6 +249,16 @@ TEST_F(MappedFileTest, FailuresWhileOpeningLeaveItClosedAndHoldingNothing)
         EXPECT_EQ(OpenOutcome::Failed, file.LastOpen());
         EXPECT_EQ(-1, Read(file, 0, 1, got));
         EXPECT_EQ(0, FlakyFilePlatform::mappingsHeld);
+        FlakyFilePlatform::mapsBeforeFailure = -1;
+    }
+    {
+        // No view may be read without the guard: a fault in it would end the program.
+        FlakyFilePlatform::guardFails = true;
+        FlakyMappedFile file;
+        EXPECT_FALSE(file.Open(path));
+        EXPECT_EQ(OpenOutcome::Failed, file.LastOpen());
+        EXPECT_EQ(0, FlakyFilePlatform::viewsMapped);
+        EXPECT_EQ(0, FlakyFilePlatform::mappingsHeld);
     }
 }
 

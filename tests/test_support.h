@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/md5_transform.h"
+#include "engine/md5_digest.h"
 
 // 32 upper-case hex digits.
 std::string HexOf(const Md5Digest& digest);

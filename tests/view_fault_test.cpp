@@ -97,7 +97,7 @@ private:
 bool GuardedCopy(const unsigned char* source, uint32_t length, std::vector<unsigned char>& out)
 {
     out.assign(length + 1, kUntouched);
-    NativeFilePlatform::GuardViewCopies();
+    EXPECT_TRUE(NativeFilePlatform::GuardViewCopies());
     const bool copied = NativeFilePlatform::CopyFromMappedView(out.data(), source, length);
     if (!copied) {
         for (unsigned char byte : out)
@@ -114,7 +114,7 @@ class ViewCopyGuard : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override
     {
-        NativeFilePlatform::GuardViewCopies();
+        ASSERT_TRUE(NativeFilePlatform::GuardViewCopies());
 #if defined(__i386__)
         chosen = viewBlockCopyUsesXmm;
         const bool xmm = std::strcmp(GetParam(), "xmm") == 0;
@@ -267,7 +267,7 @@ std::vector<CopyUnderTest> CopiesUnderTest()
 #elif defined(__i386__)
     std::vector<CopyUnderTest> copies = {{"x87 block", reinterpret_cast<const void*>(&HarnoxCopyBlockFromViewX87), 64},
                                          {"range", reinterpret_cast<const void*>(&HarnoxCopyRangeFromView), 100}};
-    NativeFilePlatform::GuardViewCopies();
+    EXPECT_TRUE(NativeFilePlatform::GuardViewCopies());
     if (viewBlockCopyUsesXmm)
         copies.push_back({"xmm block", reinterpret_cast<const void*>(&HarnoxCopyBlockFromViewXmm), 64});
     return copies;
@@ -280,7 +280,7 @@ TEST(ViewCopyRegisters, CopiesKeepWhatTheirCallerKeepsWhetherTheyFinishOrFault)
 {
     Pages pages(3);
     pages.MakeUnreadable(1);
-    NativeFilePlatform::GuardViewCopies();
+    ASSERT_TRUE(NativeFilePlatform::GuardViewCopies());
     const std::vector<CopyUnderTest> copies = CopiesUnderTest();
     if (copies.empty())
         GTEST_SKIP() << "no copy in assembly on this processor";
@@ -505,10 +505,9 @@ TEST(ViewCopyGuardWin32, FaultsOutsideTheGuardedSourceGoOnToLaterHandlers)
 // Installs the guard's handler, as the first read of any file does.
 void InstallGuard()
 {
-    NativeFilePlatform::GuardViewCopies();
     unsigned char byte = 1;
     unsigned char out;
-    if (!NativeFilePlatform::CopyFromMappedView(&out, &byte, 1))
+    if (!NativeFilePlatform::GuardViewCopies() || !NativeFilePlatform::CopyFromMappedView(&out, &byte, 1))
         _exit(3);
 }
 
