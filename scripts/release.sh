@@ -47,7 +47,8 @@ cd "$(dirname "$0")/.."
 mentions=$(sed -n -e 's/^\(FILE\|PRODUCT\)VERSION *\([0-9]*\), *\([0-9]*\), *\([0-9]*\), *\([0-9]*\) *$/\2.\3.\4.\5/p' \
     -e 's/^ *VALUE "\(File\|Product\)Version", "\(.*\)" *$/\2/p' res/harnox.rc)
 version=$(sort -u <<<"$mentions")
-if [ "$(wc -l <<<"$mentions")" != 4 ] || ! grep -Eqx '[0-9]+(\.[0-9]+){3}' <<<"$version"; then
+if [ "$(wc -l <<<"$mentions")" != 4 ] || [ "$(wc -l <<<"$version")" != 1 ] ||
+    ! grep -Eqx '[0-9]+(\.[0-9]+){3}' <<<"$version"; then
     refuse "res/harnox.rc does not give one version: FILEVERSION, PRODUCTVERSION, FileVersion and ProductVersion must each name the same four numbers; found: $(tr "\n" " " <<<"$mentions")"
 fi
 
@@ -160,7 +161,7 @@ done
 
 pack "$work/release.zip" "$commit" "$commit_time"
 if [ -e "$zip" ] && ! cmp -s "$zip" "$work/release.zip"; then
-    refuse "$zip is there already and holds something else: a release of other programs needs a version of its own in res/harnox.rc (or remove the old zip)"
+    refuse "$zip is there already and holds another release of this version: a new release needs a version of its own in res/harnox.rc (or remove the old zip)"
 fi
 mkdir -p release
 cp "$work/release.zip" "$zip.partial"

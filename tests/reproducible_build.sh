@@ -66,4 +66,11 @@ if "$copy/scripts/release.sh" 2>"$work/refusal.log" || [ -e "$copy/release" ] ||
     cat "$work/refusal.log"
     status=1
 fi
+# Nor do programs whose version strings disagree with the number the zip is named by.
+sed -i 's/VALUE "FileVersion", "[0-9.]*"/VALUE "FileVersion", "0.0.0.1"/' "$copy/res/harnox.rc"
+if "$copy/scripts/release.sh" --pack "$work/disagreeing.zip" 0123456789ab 1796847287 2>/dev/null ||
+    [ -e "$work/disagreeing.zip" ]; then
+    echo "release.sh packed programs whose version strings disagree"
+    status=1
+fi
 exit $status
