@@ -33,6 +33,7 @@
 
 #include "engine/md5_digest.h"
 #include "fileio/mapped_file.h"
+#include "support/processor_model.h"
 
 namespace {
 
@@ -562,12 +563,12 @@ void PrintSummary(double hzBefore, double hzAfter)
     std::printf("MapView (mmap, then page tables filled) %.2f, first copy %.2f, second copy %.2f, UnmapView %.2f\n",
                 hz / fastest("file/touch-map"), hz / fastest("file/touch-first"), hz / fastest("file/touch-second"),
                 hz / fastest("file/touch-unmap"));
-    const Md5CpuReport cpu = Md5ThisProcessor();
+    const ProcessorModel processor = ThisProcessorModel();
     const Md5Choice choice = Md5ChoiceAtStart();
     std::printf("\nThe compression in use by default here: %s, on a processor of family %02Xh, model %02Xh;\n"
                 "chosen at start from %llu ticks portable and %llu ticks avx512 over 4 KiB, in %llu ticks in all\n",
-                Md5VariantName(defaultVariant), static_cast<unsigned>(Md5CpuFamily(cpu)),
-                static_cast<unsigned>(Md5CpuModel(cpu)), static_cast<unsigned long long>(choice.times.portable),
+                Md5VariantName(defaultVariant), static_cast<unsigned>(processor.family),
+                static_cast<unsigned>(processor.model), static_cast<unsigned long long>(choice.times.portable),
                 static_cast<unsigned long long>(choice.times.avx512),
                 static_cast<unsigned long long>(choice.ticksSpent));
 }
