@@ -11,9 +11,11 @@ extern HINSTANCE programInstance;
 // it the program's icon, big and small.
 HWND CreateMainWindow(HINSTANCE instance);
 
-// Runs the thread's messages, with the main window's keyboard interface, until the
-// quit message; returns that message's exit code.
+// Runs the thread's messages, each through DeliverMessage, until the quit message;
+// returns that message's exit code.
 int RunMessageLoop(HWND mainWindow);
+// Hands one message of the thread on, with the main window's keyboard interface first.
+void DeliverMessage(HWND mainWindow, MSG& message);
 
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AboutDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

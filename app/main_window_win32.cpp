@@ -98,11 +98,15 @@ int RunMessageLoop(HWND mainWindow)
 {
     MSG message{};
     // GetMessageA gives -1 on an error; that must end the loop, not spin it.
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (!IsDialogMessageA(mainWindow, &message)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-    }
+    while (GetMessageA(&message, nullptr, 0, 0) > 0)
+        DeliverMessage(mainWindow, message);
     return static_cast<int>(message.wParam);
+}
+
+void DeliverMessage(HWND mainWindow, MSG& message)
+{
+    if (!IsDialogMessageA(mainWindow, &message)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
 }

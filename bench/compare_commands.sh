@@ -14,10 +14,11 @@
 #
 # With --wine: the 64-bit harnox.exe under wine64 and, where this machine runs
 # 32-bit x86 code, the shipped 32-bit one under wine32, each by the time its window
-# shows (harnox_window_driver presses Calc MD5 on the file), against cryptoapi_md5
-# under the same Wine (CryptoAPI's MD5 over ReadFile in 1 MiB pieces, by its own
-# time from opening the file to the digest; 64-bit, and 32-bit beside the 32-bit
-# program) and the wall times of md5sum and `openssl md5`, on the file as written.
+# shows (harnox_window_driver presses Calc MD5 on the file, through the helpers the
+# program tests drive it with), against cryptoapi_md5 under the same Wine (the tests'
+# oracle, CryptoAPI's MD5 over ReadFile in 1 MiB pieces, by its own time from opening
+# the file to the digest; 64-bit, and 32-bit beside the 32-bit program) and the wall
+# times of md5sum and `openssl md5`, on the file as written.
 # Under a virtual X server when there is no display.
 #
 # HARNOX_MD5SUM names the native driver (default build/perf/bench/harnox_md5sum,

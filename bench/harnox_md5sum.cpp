@@ -1,67 +1,276 @@
-// A command-line digest over the program's engine and mapped window, so that whole
-// commands can be timed against md5sum and openssl (bench/compare_commands.sh).
-// A measuring tool only.
+// A command-line digest over the program's engine and mapped window, for measuring:
+// whole commands beside md5sum and openssl (bench/compare_commands.sh), each
+// compression's speed, and the file digest beside the memory digest. Builds natively
+// and for Windows, so that it runs under Wine too. A measuring tool only.
 //
-//   harnox_md5sum [--variant=portable|avx512] [--peak-rss] FILE...
+//   harnox_md5sum [--variant=NAME] [--peak-rss] FILE...
+//       "<32 lower-case hex digits>  FILE" per file, as md5sum prints; with --peak-rss
+//       (Linux only), the process's peak resident set afterwards on standard error.
+//   harnox_md5sum --repeat=N [--variant=NAME] [--memory] FILE
+//       The processor and the compression chosen at start, then N runs, interleaved,
+//       of Md5OfMappedFile over FILE (opening included) and, with --memory, of
+//       Md5OfBuffer over its bytes read into memory beforehand: the fastest and the
+//       median of each in MB/s of wall time, and their ratios. Every digest must equal
+//       the oracle's (OpenSSL natively, CryptoAPI on Windows).
 //   harnox_md5sum --which-variant
+//       The compression chosen at start on this processor.
 //
-// Prints "<32 lower-case hex digits>  FILE" per file, as md5sum does; with
-// --peak-rss, the process's peak resident set afterwards on standard error.
-// --which-variant prints the compression chosen for this processor.
-#include <sys/resource.h>
-
+// NAME is default (the one chosen at start, which is used when none is named),
+// portable, avx512, or, with --repeat, each: the default and every compression that
+// runs here, taking turns.
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 #include "engine/md5_digest.h"
 #include "fileio/mapped_file.h"
+#include "support/oracle_md5.h"
+#include "runtime/processor_features.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The choice at start is timed in time-stamp counter ticks: their rate, against the
+// clock, to show it in milliseconds too. 0 where there is no such counter.
+double TicksPerSecond()
+{
+#if defined(__i386__) || defined(__x86_64__)
+    auto ticks = [] {
+        uint32_t low, high;
+        __asm__ volatile("rdtsc" : "=a"(low), "=d"(high));
+        return (static_cast<uint64_t>(high) << 32) | low;
+    };
+    const Clock::time_point start = Clock::now();
+    const uint64_t first = ticks();
+    while (SecondsSince(start) < 0.1) {
+    }
+    return static_cast<double>(ticks() - first) / SecondsSince(start);
+#else
+    return 0;
+#endif
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+std::string Hex(const Md5Digest& digest, const char* format)
+{
+    std::string text;
+    char pair[3];
+    for (unsigned char byte : digest.bytes) {
+        std::snprintf(pair, sizeof pair, format, byte);
+        text += pair;
+    }
+    return text;
+}
+
+bool ReadWhole(const char* path, std::vector<unsigned char>& bytes)
+{
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in)
+        return false;
+    bytes.resize(static_cast<size_t>(in.tellg()));
+    in.seekg(0);
+    return static_cast<bool>(in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())));
+}
+
+// The digest of the file through a MappedFile, as the program makes it; false when
+// the file cannot be opened or read.
+bool DigestOfFile(const char* path, Md5Digest& digest)
+{
+    MappedFile file;
+    // An empty file fails to open but has a digest: that of no bytes.
+    if (!file.Open(path) && file.LastOpen() != OpenOutcome::EmptyFile)
+        return false;
+    return Md5OfMappedFile(file, digest) == 1;
+}
+
+int PrintDigests(const std::vector<const char*>& files)
+{
+    int status = 0;
+    for (const char* path : files) {
+        Md5Digest digest{};
+        if (!DigestOfFile(path, digest)) {
+            std::fprintf(stderr, "harnox_md5sum: cannot digest %s\n", path);
+            status = 1;
+            continue;
+        }
+        std::printf("%s  %s\n", Hex(digest, "%02x").c_str(), path);
+    }
+    return status;
+}
+
+// One measured column: a compression, over the file or over its bytes in memory.
+struct Column {
+    std::string label;
+    Md5Variant variant;
+    bool memory;
+    std::vector<double> rates;  // bytes per second, one per run
+    double Best() const { return *std::max_element(rates.begin(), rates.end()); }
+    double Middle() const { return Median(rates); }
+};
+
+void PrintChoiceAtStart()
+{
+    const ProcessorFeatures& processor = ThisProcessor();
+    const Md5Choice choice = Md5ChoiceAtStart();
+    const double tickRate = TicksPerSecond();
+    std::printf("processor: family %02Xh, model %02Xh (CPUID 1 EAX %08X)\n", static_cast<unsigned>(ProcessorFamily(processor)),
+                static_cast<unsigned>(ProcessorModel(processor)), static_cast<unsigned>(processor.signature));
+    std::printf("chosen at start: %s, from %llu ticks portable and %llu ticks avx512 over 4 KiB;"
+                " the choice took %llu ticks (%.3f ms)\n",
+                Md5VariantName(choice.variant), static_cast<unsigned long long>(choice.times.portable),
+                static_cast<unsigned long long>(choice.times.avx512),
+                static_cast<unsigned long long>(choice.ticksSpent),
+                tickRate > 0 ? 1e3 * static_cast<double>(choice.ticksSpent) / tickRate : 0.0);
+}
+
+// Times `repeat` runs of each column, interleaved, and prints them with their ratios.
+int Measure(const char* path, const std::vector<std::pair<std::string, Md5Variant>>& variants, bool memory,
+            int repeat)
+{
+    PrintChoiceAtStart();
+    double size = 0;
+    {
+        MappedFile probe;
+        if (!probe.Open(path)) {
+            std::fprintf(stderr, "harnox_md5sum: cannot open %s, or it is empty\n", path);
+            return 1;
+        }
+        size = static_cast<double>(probe.Size());
+    }
+    // Also brings the file into the page cache before the first run.
+    const std::string expected = OracleMd5HexOfFile(path);
+    std::vector<unsigned char> bytes;
+    if (memory && !ReadWhole(path, bytes)) {
+        std::fprintf(stderr, "harnox_md5sum: cannot read %s into memory\n", path);
+        return 1;
+    }
+    std::vector<Column> columns;
+    for (const auto& [label, variant] : variants) {
+        columns.push_back({label + ", file", variant, false, {}});
+        if (memory)
+            columns.push_back({label + ", memory", variant, true, {}});
+    }
+    for (int run = 0; run < repeat; ++run) {
+        // Each run starts one column later, so that no column always follows the same one.
+        for (size_t k = 0; k < columns.size(); ++k) {
+            Column& column = columns[(run + k) % columns.size()];
+            Md5ForceVariant(column.variant);
+            Md5Digest digest{};
+            const Clock::time_point start = Clock::now();
+            const bool digested =
+                column.memory ? Md5OfBuffer(bytes.data(), bytes.size(), digest) == 1 : DigestOfFile(path, digest);
+            column.rates.push_back(size / SecondsSince(start));
+            if (!digested || Hex(digest, "%02X") != expected) {
+                std::fprintf(stderr, "harnox_md5sum: %s gave %s, %s %s\n", column.label.c_str(),
+                             digested ? Hex(digest, "%02X").c_str() : "no digest", OracleName(), expected.c_str());
+                return 1;
+            }
+        }
+    }
+    std::printf("%s: %.0f MiB, %d runs of each, interleaved; every digest equal to %s's, %s\n", path,
+                size / (1 << 20), repeat, OracleName(), expected.c_str());
+    std::printf("%-40s %8s %7s\n", "MB/s of wall time", "best", "median");
+    for (const Column& column : columns)
+        std::printf("%-40s %8.0f %7.0f\n", column.label.c_str(), column.Best() / 1e6, column.Middle() / 1e6);
+    const size_t kinds = memory ? 2 : 1;
+    for (size_t i = 0; memory && i < columns.size(); i += 2)
+        std::printf("file over memory, %s: best %.3fx, median %.3fx\n", variants[i / 2].first.c_str(),
+                    columns[i].Best() / columns[i + 1].Best(), columns[i].Middle() / columns[i + 1].Middle());
+    for (size_t kind = 0; variants.size() > 1 && kind < kinds; ++kind) {
+        double fastest = 0;
+        for (size_t i = kinds + kind; i < columns.size(); i += kinds)
+            fastest = std::max(fastest, columns[i].Best());
+        std::printf("default over the fastest compression, %s: best %.3fx\n", kind ? "memory" : "file",
+                    columns[kind].Best() / fastest);
+    }
+    return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
+    std::string variantName = "default";
+    bool memory = false;
     bool peakRss = false;
-    int status = 0;
+    int repeat = 0;
+    std::vector<const char*> files;
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
         if (std::strcmp(argument, "--which-variant") == 0) {
             std::printf("%s\n", Md5VariantName(Md5ActiveVariant()));
             return 0;
-        }
-        if (std::strcmp(argument, "--peak-rss") == 0) {
+        } else if (std::strcmp(argument, "--peak-rss") == 0) {
             peakRss = true;
-            continue;
+        } else if (std::strcmp(argument, "--memory") == 0) {
+            memory = true;
+        } else if (std::strncmp(argument, "--variant=", 10) == 0) {
+            variantName = argument + 10;
+        } else if (std::strncmp(argument, "--repeat=", 9) == 0) {
+            repeat = std::atoi(argument + 9);
+        } else {
+            files.push_back(argument);
         }
-        if (std::strncmp(argument, "--variant=", 10) == 0) {
-            const std::string name = argument + 10;
-            const Md5Variant variant = name == "avx512" ? Md5Variant::Avx512 : Md5Variant::Portable;
-            if ((name != "avx512" && name != "portable") || !Md5ForceVariant(variant)) {
-                std::fprintf(stderr, "harnox_md5sum: variant %s not available here\n", name.c_str());
-                return 2;
-            }
-            continue;
-        }
-        MappedFile file;
-        // An empty file fails to open but has a digest: that of no bytes.
-        if (!file.Open(argument) && file.LastOpen() != OpenOutcome::EmptyFile) {
-            std::fprintf(stderr, "harnox_md5sum: cannot open %s\n", argument);
-            status = 1;
-            continue;
-        }
-        Md5Digest digest{};
-        if (Md5OfMappedFile(file, digest) != 1) {
-            std::fprintf(stderr, "harnox_md5sum: cannot read %s\n", argument);
-            status = 1;
-            continue;
-        }
-        for (unsigned char byte : digest.bytes)
-            std::printf("%02x", byte);
-        std::printf("  %s\n", argument);
     }
+    const Md5Variant chosen = Md5ChoiceAtStart().variant;
+    std::vector<std::pair<std::string, Md5Variant>> variants;
+    if (variantName == "default" || variantName == "each")
+        variants.push_back({std::string("default (") + Md5VariantName(chosen) + ")", chosen});
+    for (Md5Variant variant : {Md5Variant::Portable, Md5Variant::Avx512}) {
+        const bool named = variantName == Md5VariantName(variant);
+        if (named && !Md5VariantSupported(variant)) {
+            std::fprintf(stderr, "harnox_md5sum: the %s compression cannot run here\n", variantName.c_str());
+            return 2;
+        }
+        if (named || (variantName == "each" && Md5VariantSupported(variant)))
+            variants.push_back({Md5VariantName(variant), variant});
+    }
+    const bool measuring = repeat > 0;
+    const char* wrong = variants.empty()                              ? "--variant is default, portable, avx512 or each"
+                        : files.empty()                               ? "no file named"
+                        : measuring && files.size() > 1               ? "--repeat measures one file"
+                        : !measuring && (memory || variants.size() > 1) ? "--memory and --variant=each need --repeat"
+                                                                      : nullptr;
+#ifdef _WIN32
+    wrong = peakRss ? "--peak-rss is measured on Linux only" : wrong;
+#endif
+    if (wrong) {
+        std::fprintf(stderr, "harnox_md5sum: %s\n", wrong);
+        return 2;
+    }
+    if (measuring)
+        return Measure(files[0], variants, memory, repeat);
+    Md5ForceVariant(variants[0].second);
+    const int status = PrintDigests(files);
+#ifndef _WIN32
     if (peakRss) {
         std::fflush(stdout);
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
         std::fprintf(stderr, "peak RSS: %ld KiB\n", usage.ru_maxrss);
     }
+#endif
     return status;
 }

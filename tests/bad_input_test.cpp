@@ -5,8 +5,8 @@
 
 #include <string>
 
+#include "support/oracle_md5.h"
 #include "tests/dialog_shell_support.h"
-#include "tests/oracle_md5.h"
 #include "tests/test_support.h"
 
 namespace {

@@ -7,10 +7,11 @@
 #include <regex>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "app/clipboard_copy_win32.h"
+#include "support/oracle_md5.h"
 #include "tests/dialog_shell_support.h"
-#include "tests/oracle_md5.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -24,7 +25,7 @@ protected:
     void ExpectOfferedOneFilterAndNoName() const
     {
         EXPECT_EQ(1, seen.filterCount);
-        EXPECT_EQ("All Files(*.*)", seen.filter);
+        EXPECT_EQ(kFileFilter, seen.filter);
         EXPECT_EQ(0, seen.selectedFilter);
         EXPECT_EQ("", seen.proposedName);
     }
@@ -346,15 +347,15 @@ TEST_F(AboutTest, BoxIsTheTemplateWithThePictureAndTwoLines)
 {
     // Recognised on the low 16 bits of the command alone.
     OpenAbout(MAKEWPARAM(IDM_ABOUT, 1), [](HWND box) {
-        EXPECT_EQ("About Harnox Velkora", TextOf(box));
+        EXPECT_EQ(kAboutTemplate.caption, TextOf(box));
         const DWORD style = static_cast<DWORD>(GetWindowLongA(box, GWL_STYLE));
-        EXPECT_EQ(0x90C808CCu, style & ~static_cast<DWORD>(WS_CLIPSIBLINGS)) << std::hex << style;
+        EXPECT_EQ(kAboutTemplate.style, style & ~static_cast<DWORD>(WS_CLIPSIBLINGS)) << std::hex << style;
         const DWORD exStyle = static_cast<DWORD>(GetWindowLongA(box, GWL_EXSTYLE));
         EXPECT_EQ(static_cast<DWORD>(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT), exStyle & ~static_cast<DWORD>(WS_EX_WINDOWEDGE))
             << std::hex << exStyle;
         RECT client{};
         GetClientRect(box, &client);
-        const RECT size = DialogUnitsToPixels(box, 0, 0, 198, 52);
+        const RECT size = DialogUnitsToPixels(box, 0, 0, kAboutTemplate.width, kAboutTemplate.height);
         EXPECT_EQ(size.right, client.right);
         EXPECT_EQ(size.bottom, client.bottom);
 
@@ -370,7 +371,8 @@ TEST_F(AboutTest, BoxIsTheTemplateWithThePictureAndTwoLines)
             EXPECT_EQ(65535, static_cast<int>(GetWindowLongPtrA(control, GWLP_ID)));
         }
 
-        EXPECT_EQ(0x5001000Eu, static_cast<DWORD>(GetWindowLongA(picture, GWL_STYLE)));
+        const TemplateControl& pictureRow = kAboutControls[0];
+        EXPECT_EQ(pictureRow.style, static_cast<DWORD>(GetWindowLongA(picture, GWL_STYLE)));
         const auto bitmap = reinterpret_cast<HBITMAP>(SendMessageA(picture, STM_GETIMAGE, IMAGE_BITMAP, 0));
         ASSERT_NE(nullptr, bitmap);
         BITMAP info{};
@@ -378,7 +380,7 @@ TEST_F(AboutTest, BoxIsTheTemplateWithThePictureAndTwoLines)
         EXPECT_EQ(64, info.bmWidth);
         EXPECT_EQ(64, info.bmHeight);
         // The control takes the picture's size at the template's place.
-        const RECT place = DialogUnitsToPixels(box, 6, 5, 0, 0);
+        const RECT place = DialogUnitsToPixels(box, pictureRow.x, pictureRow.y, 0, 0);
         const RECT pictureRect = ChildRect(picture);
         EXPECT_EQ(place.left, pictureRect.left);
         EXPECT_EQ(place.top, pictureRect.top);
@@ -386,31 +388,28 @@ TEST_F(AboutTest, BoxIsTheTemplateWithThePictureAndTwoLines)
         EXPECT_EQ(64, client.right);
         EXPECT_EQ(64, client.bottom);
 
-        EXPECT_EQ("Harnoxen    v1.02", TextOf(product));
+        EXPECT_EQ(kAboutControls[1].text, TextOf(product));
         const std::string line = TextOf(notice);
         EXPECT_FALSE(line.empty());
         EXPECT_EQ(std::string::npos, line.find_first_of("\r\n"));
-        struct Row {
-            HWND control;
-            int x, y, width, height;
-        };
-        for (const Row& row : {Row{product, 56, 6, 121, 8}, Row{notice, 56, 24, 124, 8}}) {
-            EXPECT_EQ(0x50020000u, static_cast<DWORD>(GetWindowLongA(row.control, GWL_STYLE)));
+        const std::pair<HWND, TemplateControl> rows[] = {{product, kAboutControls[1]}, {notice, kAboutControls[2]}};
+        for (const auto& [control, row] : rows) {
+            EXPECT_EQ(row.style, static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE)));
             const RECT expected = DialogUnitsToPixels(box, row.x, row.y, row.width, row.height);
-            const RECT actual = ChildRect(row.control);
+            const RECT actual = ChildRect(control);
             EXPECT_EQ(expected.left, actual.left);
             EXPECT_EQ(expected.top, actual.top);
             EXPECT_EQ(expected.right, actual.right - actual.left);
             EXPECT_EQ(expected.bottom, actual.bottom - actual.top);
 
             // Each line fits its control in the box's font: nothing is cut off.
-            const HDC context = GetDC(row.control);
-            const HGDIOBJ old = SelectObject(context, reinterpret_cast<HGDIOBJ>(SendMessageA(row.control, WM_GETFONT, 0, 0)));
+            const HDC context = GetDC(control);
+            const HGDIOBJ old = SelectObject(context, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
             SIZE extent{};
-            const std::string text = TextOf(row.control);
+            const std::string text = TextOf(control);
             GetTextExtentPoint32A(context, text.c_str(), static_cast<int>(text.size()), &extent);
             SelectObject(context, old);
-            ReleaseDC(row.control, context);
+            ReleaseDC(control, context);
             EXPECT_LE(extent.cx, actual.right - actual.left) << text;
         }
     });

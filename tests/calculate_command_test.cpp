@@ -9,9 +9,9 @@
 
 #include "app/calculate_command.h"
 #include "app/system_clock.h"
+#include "support/oracle_md5.h"
 #include "tests/fake_form.h"
 #include "tests/flaky_file_platform.h"
-#include "tests/oracle_md5.h"
 #include "tests/test_support.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "app/calculate_command.h"
+#include "support/oracle_md5.h"
 #include "tests/fake_form.h"
-#include "tests/oracle_md5.h"
 #include "tests/test_support.h"
 
 #ifdef _WIN32

@@ -9,7 +9,7 @@
 
 #include "app/dialog_form_win32.h"
 #include "res/resource.h"
-#include "tests/oracle_md5.h"
+#include "support/oracle_md5.h"
 #include "tests/test_support.h"
 
 namespace {

@@ -25,17 +25,9 @@ std::string ClassOf(HWND window)
     return name;
 }
 
-std::string TextOf(HWND window)
-{
-    // WM_GETTEXT rather than GetWindowTextA, which does not ask a window of another
-    // process for the text of its control.
-    char text[4096] = {};
-    SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
 void MessagePump::Run(HWND dialog)
 {
+    // Not RunMessageLoop, which waits for messages and ends at the quit: a test needs its turn back.
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
@@ -43,10 +35,7 @@ void MessagePump::Run(HWND dialog)
             quitCode = message.wParam;
             continue;
         }
-        if (!IsWindow(dialog) || !IsDialogMessageA(dialog, &message)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
+        DeliverMessage(dialog, message);
     }
 }
 

@@ -11,7 +11,8 @@
 
 #include "app/dialog_shell_win32.h"
 #include "res/resource.h"
-#include "tests/window_search_win32.h"
+#include "support/dialog_templates.h"
+#include "support/program_window_win32.h"
 
 // A template rectangle's x, y, width and height, each converted from dialog units to
 // pixels on its own: left, top, right and bottom hold the four results.
@@ -21,11 +22,10 @@ RECT DialogUnitsToPixels(HWND dialog, int x, int y, int width, int height);
 RECT ChildRect(HWND control);
 
 std::string ClassOf(HWND window);
-std::string TextOf(HWND window);
 
-// Handles every waiting message of the thread as the program's loop does, with the
-// dialog keyboard interface of `dialog`. A quit message is kept out of the way and
-// counted; its exit code is recorded.
+// Handles every waiting message of the thread through the program's DeliverMessage,
+// with the dialog keyboard interface of `dialog`. A quit message is kept out of the
+// way and counted; its exit code is recorded.
 struct MessagePump {
     int quitMessages = 0;
     WPARAM quitCode = 0xDEAD;

@@ -6,7 +6,7 @@
 
 #include "engine/md5_digest.h"
 #include "fileio/mapped_file.h"
-#include "tests/oracle_md5.h"
+#include "support/oracle_md5.h"
 #include "tests/test_support.h"
 
 namespace {

@@ -4,33 +4,10 @@
 
 #include <string>
 
+#include "support/oracle_md5.h"
 #include "tests/dialog_shell_support.h"
-#include "tests/oracle_md5.h"
 
 namespace {
-
-struct ControlRow {
-    int id;
-    const char* className;
-    const char* text;
-    DWORD style;
-    DWORD exStyle;
-    int x, y, width, height;
-};
-
-// The template's controls in order, as the window must hold them.
-const ControlRow kControls[] = {
-    {IDC_SOURCE, "Edit", "", 0x50000080, 0x00020010, 39, 22, 420, 12},
-    {IDC_FILE, "Edit", "", 0x58010D80, 0x00020010, 39, 5, 420, 12},
-    {65535, "Static", "File:", 0x50020000, 0, 3, 6, 27, 8},
-    {IDC_BROWSE, "Button", "Browse...", 0x50018300, 0, 460, 4, 65, 12},
-    {65535, "Static", "MD5:", 0x50020000, 0, 3, 40, 26, 8},
-    {IDC_MD5, "Edit", "", 0x58011884, 0x00020000, 39, 40, 420, 36},
-    {IDC_COPY, "Button", "Copyto clipboard", 0x50018300, 0, 460, 40, 65, 12},
-    {IDC_QUIT, "Button", "Quit", 0x50018300, 0, 461, 64, 65, 12},
-    {IDC_CALC, "Button", "Calc MD5", 0x50018300, 0, 460, 22, 65, 12},
-    {65535, "Static", "Source:", 0x50020000, 0, 3, 23, 35, 8},
-};
 
 bool QueuedClose(HWND window)
 {
@@ -43,7 +20,7 @@ using MainWindowTemplate = MainWindowTest;
 TEST_F(MainWindowTemplate, WindowIsTheCentredTopLevelDialogOfTheTemplate)
 {
     EXPECT_EQ("#32770", ClassOf(window));
-    EXPECT_EQ("Harnox", TextOf(window));
+    EXPECT_EQ(kMainTemplate.caption, TextOf(window));
     EXPECT_EQ(nullptr, GetWindow(window, GW_OWNER));
     EXPECT_EQ(nullptr, GetParent(window));
     EXPECT_EQ(nullptr, GetMenu(window));
@@ -51,15 +28,15 @@ TEST_F(MainWindowTemplate, WindowIsTheCentredTopLevelDialogOfTheTemplate)
 
     // The platform adds WS_CLIPSIBLINGS to every top-level window; nothing else may differ.
     const DWORD style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
-    EXPECT_EQ(0x10CA08C4u, style & ~static_cast<DWORD>(WS_CLIPSIBLINGS)) << std::hex << style;
+    EXPECT_EQ(kMainTemplate.style, style & ~static_cast<DWORD>(WS_CLIPSIBLINGS)) << std::hex << style;
     EXPECT_EQ(0u, style & (WS_POPUP | WS_CHILD | WS_MAXIMIZEBOX | WS_THICKFRAME));
     // DS_MODALFRAME shows as WS_EX_DLGMODALFRAME; every dialog is a control parent.
     const DWORD exStyle = static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE));
-    EXPECT_EQ(0x00040100u | WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, exStyle) << std::hex << exStyle;
+    EXPECT_EQ(kMainTemplate.exStyle | WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, exStyle) << std::hex << exStyle;
 
     RECT client{};
     GetClientRect(window, &client);
-    const RECT units = DialogUnitsToPixels(window, 0, 0, 526, 81);
+    const RECT units = DialogUnitsToPixels(window, 0, 0, kMainTemplate.width, kMainTemplate.height);
     EXPECT_EQ(units.right, client.right);
     EXPECT_EQ(units.bottom, client.bottom);
 
@@ -79,7 +56,7 @@ TEST_F(MainWindowTemplate, WindowIsTheCentredTopLevelDialogOfTheTemplate)
 TEST_F(MainWindowTemplate, ControlsAreCreatedInTemplateOrderWithEveryAttribute)
 {
     HWND control = GetWindow(window, GW_CHILD);
-    for (const ControlRow& row : kControls) {
+    for (const TemplateControl& row : kMainControls) {
         SCOPED_TRACE(row.text[0] ? row.text : std::to_string(row.id));
         ASSERT_NE(nullptr, control);
         EXPECT_EQ(row.id, static_cast<int>(GetWindowLongPtrA(control, GWLP_ID)));

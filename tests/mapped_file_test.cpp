@@ -8,8 +8,8 @@
 
 #include "engine/md5_digest.h"
 #include "fileio/mapped_file.h"
+#include "support/oracle_md5.h"
 #include "tests/flaky_file_platform.h"
-#include "tests/oracle_md5.h"
 #include "tests/test_support.h"
 
 #ifndef _WIN32

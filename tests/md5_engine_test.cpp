@@ -10,7 +10,7 @@
 #include "engine/md5_digest.h"
 #include "engine/md5_internal.h"
 #include "runtime/processor_features.h"
-#include "tests/oracle_md5.h"
+#include "support/oracle_md5.h"
 #include "tests/recording_file.h"
 #include "tests/test_support.h"
 

@@ -17,8 +17,8 @@
 
 #include "res/resource.h"
 #include "runtime/stack_guard.h"
+#include "support/oracle_md5.h"
 #include "tests/dialog_shell_support.h"
-#include "tests/oracle_md5.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -41,36 +41,16 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(Exists(kOwnProgram)) << kOwnProgram;
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        std::string commandLine = "\"" + kOwnProgram + "\"";
-        ASSERT_TRUE(CreateProcessA(kOwnProgram.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                   &startup, &process));
-        // Once its loop waits for input the window exists.
-        WaitForInputIdle(process.hProcess, 30000);
-        window = WaitForProgramWindow(process.dwProcessId);
-        ASSERT_NE(nullptr, window) << "no window captioned Harnox";
+        std::string why;
+        ASSERT_TRUE(StartProgram(kOwnProgram, program, why)) << why;
+        window = program.window;
     }
-    void TearDown() override
-    {
-        if (process.hProcess) {
-            if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
-                TerminateProcess(process.hProcess, 99);
-            CloseHandle(process.hThread);
-            CloseHandle(process.hProcess);
-        }
-    }
+    void TearDown() override { CloseProgram(program); }
 
     // The exit code once the process has ended, or STILL_ACTIVE after 30 s.
-    DWORD ExitCode()
-    {
-        WaitForSingleObject(process.hProcess, 30000);
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(process.hProcess, &code);
-        return code;
-    }
+    DWORD ExitCode() { return WaitForExit(program, 30000); }
 
-    PROCESS_INFORMATION process{};
+    StartedProgram program;
     HWND window = nullptr;
 };
 
@@ -79,7 +59,7 @@ TEST_F(RunningProgram, StartsWithFocusInSourceDigestsTypedTextAndQuitsWithZero)
     EXPECT_EQ(nullptr, GetWindow(window, GW_OWNER));
     GUITHREADINFO gui{};
     gui.cbSize = sizeof gui;
-    ASSERT_TRUE(GetGUIThreadInfo(process.dwThreadId, &gui));
+    ASSERT_TRUE(GetGUIThreadInfo(program.process.dwThreadId, &gui));
     EXPECT_EQ(GetDlgItem(window, IDC_SOURCE), gui.hwndFocus);
 
     // Escape goes through the program's own loop and must not close anything.
@@ -87,9 +67,7 @@ TEST_F(RunningProgram, StartsWithFocusInSourceDigestsTypedTextAndQuitsWithZero)
     PostMessageA(GetDlgItem(window, IDC_SOURCE), WM_KEYUP, VK_ESCAPE, 0xC0010001);
 
     const std::string text = "Harnox out of process";
-    SendMessageA(GetDlgItem(window, IDC_SOURCE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    SendMessageA(GetDlgItem(window, IDC_CALC), BM_CLICK, 0, 0);
-    EXPECT_EQ(OracleMd5Hex(text.data(), text.size()), TextOf(GetDlgItem(window, IDC_MD5)));
+    EXPECT_EQ(OracleMd5Hex(text.data(), text.size()), CalcThroughWindow(window, IDC_SOURCE, text));
     EXPECT_TRUE(IsWindow(window));
 
     SendMessageA(GetDlgItem(window, IDC_QUIT), BM_CLICK, 0, 0);
@@ -111,7 +89,7 @@ TEST_F(RunningProgram, BrowseChoosesAFileInTheOpenDialogAndCalcDigestsIt)
     OpenDialogSeen seen;
     AnswerOpenDialog(dialog, seen, path);
     EXPECT_EQ(1, seen.filterCount);
-    EXPECT_EQ("All Files(*.*)", seen.filter);
+    EXPECT_EQ(kFileFilter, seen.filter);
     EXPECT_EQ(0, seen.selectedFilter);
     EXPECT_EQ("", seen.proposedName);
 
@@ -122,18 +100,15 @@ TEST_F(RunningProgram, BrowseChoosesAFileInTheOpenDialogAndCalcDigestsIt)
     EXPECT_EQ("", TextOf(GetDlgItem(window, IDC_MD5)));
     GUITHREADINFO gui{};
     gui.cbSize = sizeof gui;
-    ASSERT_TRUE(GetGUIThreadInfo(process.dwThreadId, &gui));
+    ASSERT_TRUE(GetGUIThreadInfo(program.process.dwThreadId, &gui));
     EXPECT_EQ(GetDlgItem(window, IDC_CALC), gui.hwndFocus);
 
     SendMessageA(GetDlgItem(window, IDC_CALC), BM_CLICK, 0, 0);
     const std::string shown = TextOf(GetDlgItem(window, IDC_MD5));
-    const std::string digits = OracleMd5Hex(bytes.data(), bytes.size());
-    ASSERT_GT(shown.size(), 32u) << shown;
-    EXPECT_EQ(digits + ":", shown.substr(0, 33));
-    const std::string tail = shown.substr(33);
-    const size_t milliseconds = tail.find_first_not_of("0123456789");
-    EXPECT_NE(0u, milliseconds) << shown;
-    EXPECT_EQ(" ms used", milliseconds == std::string::npos ? "" : tail.substr(milliseconds)) << shown;
+    std::string digits;
+    long milliseconds = -1;
+    EXPECT_TRUE(SplitFileResult(shown, digits, milliseconds)) << shown;
+    EXPECT_EQ(OracleMd5Hex(bytes.data(), bytes.size()), digits);
 
     SendMessageA(GetDlgItem(window, IDC_QUIT), BM_CLICK, 0, 0);
     EXPECT_EQ(0u, ExitCode());
@@ -517,25 +492,23 @@ TEST_P(ProgramFile, DialogTemplatesAreClassicWithTheirStylesAndPredefinedClassAt
     ASSERT_NE(0xFFFF0001u, mainData[0] | mainData[1] << 8 | mainData[2] << 16 | static_cast<unsigned>(mainData[3]) << 24)
         << "an extended template";
     const DialogTemplate main = ReadTemplate(mainData);
-    EXPECT_EQ(0x10CA08C4u, main.style);
-    EXPECT_EQ(0x00040100u, main.exStyle);
-    const WORD ids[] = {IDC_SOURCE, IDC_FILE, 0xFFFF, IDC_BROWSE, 0xFFFF, IDC_MD5, IDC_COPY, IDC_QUIT, IDC_CALC, 0xFFFF};
-    const WORD classes[] = {0x81, 0x81, 0x82, 0x80, 0x82, 0x81, 0x80, 0x80, 0x80, 0x82};
-    ASSERT_EQ(10u, main.items.size());
-    for (size_t i = 0; i < 10; ++i) {
-        EXPECT_EQ(ids[i], main.items[i].id) << i;
-        EXPECT_EQ(classes[i], main.items[i].classAtom) << i;
+    EXPECT_EQ(kMainTemplate.style, main.style);
+    EXPECT_EQ(kMainTemplate.exStyle, main.exStyle);
+    ASSERT_EQ(std::size(kMainControls), main.items.size());
+    for (size_t i = 0; i < main.items.size(); ++i) {
+        EXPECT_EQ(kMainControls[i].id, main.items[i].id) << i;
+        EXPECT_EQ(kMainControls[i].classAtom, main.items[i].classAtom) << i;
     }
 
     const DialogTemplate about = ReadTemplate(Resource(RT_DIALOG, MAKEINTRESOURCEA(IDD_ABOUT)));
-    EXPECT_EQ(0x90C808CCu, about.style);
-    EXPECT_EQ(0u, about.exStyle);
-    ASSERT_EQ(3u, about.items.size());
-    for (const TemplateItem& item : about.items) {
-        EXPECT_EQ(0xFFFF, item.id);
-        EXPECT_EQ(0x82, item.classAtom);
+    EXPECT_EQ(kAboutTemplate.style, about.style);
+    EXPECT_EQ(kAboutTemplate.exStyle, about.exStyle);
+    ASSERT_EQ(std::size(kAboutControls), about.items.size());
+    for (size_t i = 0; i < about.items.size(); ++i) {
+        EXPECT_EQ(kAboutControls[i].id, about.items[i].id) << i;
+        EXPECT_EQ(kAboutControls[i].classAtom, about.items[i].classAtom) << i;
     }
-    EXPECT_EQ(0x5001000Eu, about.items[0].style);
+    EXPECT_EQ(kAboutControls[0].style, about.items[0].style);
     EXPECT_EQ(IDB_ABOUT, about.items[0].textOrdinal) << "the picture's text is the bitmap's number";
 }
 
@@ -574,14 +547,14 @@ TEST_P(ProgramFile, FilterStringHasEighteenCharactersWithItsOwnNul)
     ASSERT_GE(block.size(), 2u);
     // 40000 is the block's first string: a count, then that many UTF-16 characters.
     const size_t count = block[0] | block[1] << 8;
-    ASSERT_EQ(18u, count);
+    ASSERT_EQ(kFileFilterLength, count);
     ASSERT_GE(block.size(), 2 + 2 * count);
     std::string text;
     for (size_t i = 0; i < count; ++i) {
         EXPECT_EQ(0, block[3 + 2 * i]);
         text += static_cast<char>(block[2 + 2 * i]);
     }
-    EXPECT_EQ(std::string("All Files(*.*)\0*.*", 18), text);
+    EXPECT_EQ(std::string(kFileFilter, kFileFilterLength), text);
     EXPECT_EQ('\0', text[14]);
 }
 

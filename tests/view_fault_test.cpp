@@ -13,8 +13,8 @@
 
 #include "engine/md5_digest.h"
 #include "fileio/mapped_file.h"
+#include "support/oracle_md5.h"
 #include "tests/call_keeping_registers_x86.h"
-#include "tests/oracle_md5.h"
 #include "tests/test_support.h"
 
 #ifdef _WIN32

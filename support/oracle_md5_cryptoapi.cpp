@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "tests/oracle_md5.h"
+#include "support/oracle_md5.h"
 
 namespace {
 
@@ -77,8 +77,17 @@ std::string OracleMd5HexOfFile(const std::string& path)
     CryptoApiMd5 md5;
     std::vector<unsigned char> buffer(1 << 20);
     DWORD got = 0;
-    while (ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got > 0)
+    BOOL read;
+    while ((read = ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) && got > 0)
         md5.Add(buffer.data(), got);
     CloseHandle(file);
+    // A read that failed part way would give the digest of a part as the file's.
+    if (!read)
+        throw std::runtime_error("cannot read " + path);
     return md5.Hex();
+}
+
+const char* OracleName()
+{
+    return "CryptoAPI";
 }
