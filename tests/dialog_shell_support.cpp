@@ -76,7 +76,7 @@ void CALLBACK ModalDriver::Tick(HWND, UINT, UINT_PTR id, DWORD)
     if (!driver || driver->timer != id)
         return;
     const HWND found = driver->find();
-    if (!found && ++driver->ticks < 400)
+    if (!found && ++driver->ticks < static_cast<int>(ScaledWait(20000) / 50))
         return;
     if (found) {
         driver->ran = true;

@@ -47,7 +47,7 @@ protected:
         ASSERT_TRUE(CreateProcessA(kOwnProgram.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                    &startup, &process));
         // Once its loop waits for input the window exists.
-        WaitForInputIdle(process.hProcess, 30000);
+        WaitForInputIdle(process.hProcess, ScaledWait(30000));
         window = WaitForProgramWindow(process.dwProcessId);
         ASSERT_NE(nullptr, window) << "no window captioned Harnox";
     }
@@ -61,10 +61,10 @@ protected:
         }
     }
 
-    // The exit code once the process has ended, or STILL_ACTIVE after 30 s.
+    // The exit code once the process has ended, or STILL_ACTIVE after 30 s (scaled).
     DWORD ExitCode()
     {
-        WaitForSingleObject(process.hProcess, 30000);
+        WaitForSingleObject(process.hProcess, ScaledWait(30000));
         DWORD code = STILL_ACTIVE;
         GetExitCodeProcess(process.hProcess, &code);
         return code;
@@ -115,7 +115,7 @@ TEST_F(RunningProgram, BrowseChoosesAFileInTheOpenDialogAndCalcDigestsIt)
     EXPECT_EQ(0, seen.selectedFilter);
     EXPECT_EQ("", seen.proposedName);
 
-    for (int attempt = 0; attempt < 400 && TextOf(GetDlgItem(window, IDC_FILE)) != path; ++attempt)
+    for (DWORD attempt = 0; attempt < ScaledWait(20000) / 50 && TextOf(GetDlgItem(window, IDC_FILE)) != path; ++attempt)
         Sleep(50);
     ASSERT_EQ(path, TextOf(GetDlgItem(window, IDC_FILE)));
     EXPECT_EQ("", TextOf(GetDlgItem(window, IDC_SOURCE)));

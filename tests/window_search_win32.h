@@ -4,8 +4,19 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
+
+// A wait of `milliseconds`, times HARNOX_TIMEOUT_SCALE where CTest sets it: under
+// qemu-i386 emulation a Wine program takes the better part of a minute to start.
+inline DWORD ScaledWait(DWORD milliseconds)
+{
+    char text[8] = {};
+    const DWORD length = GetEnvironmentVariableA("HARNOX_TIMEOUT_SCALE", text, sizeof text);
+    const int scale = length > 0 && length < sizeof text ? std::atoi(text) : 1;
+    return scale > 1 ? milliseconds * static_cast<DWORD>(scale) : milliseconds;
+}
 
 namespace window_search_detail {
 inline BOOL CALLBACK AskAboutWindow(HWND candidate, LPARAM context)
@@ -29,11 +40,12 @@ inline HWND FindTopLevelWindow(const std::function<bool(HWND)>& wanted)
     return found;
 }
 
-// Asks every 50 ms, for up to 30 s, until `find` gives a window; null after that.
+// Asks every 50 ms, for up to 30 s (scaled), until `find` gives a window; null after that.
 inline HWND WaitForWindow(const std::function<HWND()>& find)
 {
     HWND found = nullptr;
-    for (int attempt = 0; attempt < 600 && !(found = find()); ++attempt)
+    const DWORD attempts = ScaledWait(30000) / 50;
+    for (DWORD attempt = 0; attempt < attempts && !(found = find()); ++attempt)
         Sleep(50);
     return found;
 }
