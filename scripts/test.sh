@@ -3,7 +3,8 @@
 # sanitizers, as Linux i686 code (natively where this machine runs 32-bit x86 code,
 # under qemu-i386 elsewhere), the Windows builds under Wine (the x86_64 one under
 # wine64 always, the i686 one, the shipped program's, under wine32 where this
-# machine runs 32-bit x86 code), the fuzz targets (fuzz/run.sh) and the run command
+# machine runs 32-bit x86 code, or with --emulate-x86-32 under wine32 emulated by
+# qemu-i386 where it does not), the fuzz targets (fuzz/run.sh) and the run command
 # (tests/run_command_test.sh). One line before each says what ran how; the run ends
 # with one line for each of them, passed, failed (which tests) or not run (why), and
 # one verdict.
