@@ -24,15 +24,14 @@ if [ "${1:-}" != --on-display ]; then
     exec xvfb-run -a -s '-screen 0 1024x400x24' "$0" --on-display
 fi
 
-# A Wine prefix of its own. With no window manager on the virtual display, Wine
-# draws the caption and frame itself only for windows it manages itself.
-# Always wine64's own loader: Debian's "wine" command picks wine32's whenever wine32
-# is installed, which a kernel that refuses 32-bit x86 code cannot run.
-wine64=/usr/lib/wine/wine64
-export WINEPREFIX="$PWD/build/screenshot/wineprefix" WINELOADER=$wine64 WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
-mkdir -p "$WINEPREFIX" docs
-"$wine64" wineboot --init >/dev/null 2>&1
-"$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+# Through the tree's runner (build/screenshot/mingw64/wine-run.sh): wine64's own loader
+# and a Wine prefix of the tree's own. With no window manager on the virtual display,
+# Wine draws the caption and frame itself only for windows it manages itself.
+tree=build/screenshot/mingw64
+wine=$tree/wine-run.sh
+mkdir -p docs
+"$wine" wineboot --init >/dev/null 2>&1
+"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 
 # Waits up to 20 s for the window with this caption and prints its id.
 wait_for_window() {
@@ -45,7 +44,7 @@ wait_for_window() {
     return 1
 }
 
-"$wine64" build/screenshot/dist/x64/harnox.exe &
+"$wine" build/screenshot/dist/x64/harnox.exe &
 window=$(wait_for_window Harnox)
 eval "$(xdotool getwindowgeometry --shell "$window")"
 
@@ -66,4 +65,4 @@ sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$about")"
 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage docs/harnox-about.png
 echo "screenshot: docs/harnox-about.png (${WIDTH}x${HEIGHT})"
-/usr/lib/wine/wineserver -k
+WINEPREFIX="$PWD/$tree/wineprefix" /usr/lib/wine/wineserver -k

@@ -3,7 +3,8 @@
 # sanitizers, as Linux i686 code (natively where this machine runs 32-bit x86 code,
 # under qemu-i386 elsewhere), the Windows builds under Wine (the x86_64 one under
 # wine64 always, the i686 one, the shipped program's, under wine32 where this
-# machine runs 32-bit x86 code), the fuzz targets (fuzz/run.sh) and the run command
+# machine runs 32-bit x86 code, or with --emulate-x86-32 under wine32 emulated by
+# qemu-i386 where it does not), the fuzz targets (fuzz/run.sh) and the run command
 # (tests/run_command_test.sh). One line before each says what ran how; the run ends
 # with one line for each of them, passed, failed (which tests) or not run (why), and
 # one verdict.
@@ -13,18 +14,26 @@
 #                                       native32, the Windows trees (the 64-bit one's
 #                                       Wine prefixes made anew) and the run command.
 #                                       CI runs it again with 32-bit programs refused.
+#   scripts/test.sh --emulate-x86-32    all of it, and where the kernel does not run
+#                                       32-bit x86 code, the i686 Windows tests too:
+#                                       under wine32, its processes emulated by
+#                                       qemu-i386 (.ci/emulate_x86_32.sh, as root);
+#                                       slow, and not yet passing every test
+#                                       (docs/testing.md).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 all=1
+emulate=0
 case "${1:-}" in
 "") ;;
 --kernel-dependent) all=0 ;;
-*) echo "usage: $0 [--kernel-dependent]" >&2; exit 2 ;;
+--emulate-x86-32) emulate=1 ;;
+*) echo "usage: $0 [--kernel-dependent | --emulate-x86-32]" >&2; exit 2 ;;
 esac
 started=$SECONDS
 
-scripts/setup.sh
+if [ "$emulate" = 1 ]; then scripts/setup.sh --emulate-x86-32; else scripts/setup.sh; fi
 if ! scripts/build.sh; then
     echo
     echo "=== verdict: FAILED: the build failed (see above)"
@@ -48,6 +57,8 @@ check() {
 }
 
 # run_ctest TREE "what runs how" [ctest arguments]
+# With emulated=1 set, the tree's 32-bit programs run under qemu-i386.
+emulated=0
 run_ctest() {
     local dir=$1 how=$2
     shift 2
@@ -56,9 +67,12 @@ run_ctest() {
     echo
     echo "=== tests: $dir: $how"
     local runner=()
+    if [ "$emulated" = 1 ]; then
+        runner=("$PWD/.ci/emulate_x86_32.sh" run)
+    fi
     # The Windows tests under one virtual X server when there is no display.
     if [ -z "${DISPLAY:-}" ] && [ -f "build/$dir/wine-run.sh" ]; then
-        runner=(xvfb-run -a -s '-screen 0 1280x1024x24')
+        runner+=(xvfb-run -a -s '-screen 0 1280x1024x24')
         echo "=== (under Xvfb, a virtual X server)"
     fi
     if (cd "build/$dir" && "${runner[@]}" ctest --output-on-failure -j "$(nproc)" "$@"); then
@@ -75,7 +89,7 @@ if why_not=$(scripts/runs_x86_32.sh); then runs32=1; else runs32=0; fi
 
 echo
 echo "=== setup's choices"
-check setup scripts/setup.sh --check-choices
+check setup .ci/check_setup_choices.sh
 
 if [ "$all" = 1 ]; then
     run_ctest native "x86-64 Linux code, natively"
@@ -99,10 +113,16 @@ fi
 run_ctest mingw64 "x86-64 Windows code under wine64"
 if [ "$runs32" = 1 ]; then
     run_ctest mingw32 "i686 Windows code, the shipped program's, under wine32"
+elif [ "$emulate" = 1 ]; then
+    emulated=1
+    run_ctest mingw32 "i686 Windows code under wine32, emulated by qemu-i386; one case left out there,\
+ ViewCopyGuard.InPageErrorsOfTheCopyAreSurvived/x87 (qemu-user's return from Wine's fault handler\
+ ends in an illegal instruction)"
+    emulated=0
 else
     echo
     echo "=== tests: mingw32: not run: the 32-bit Windows program and its tests were built but not run, since $why_not"
-    not_run mingw32 "built but not run, since $why_not"
+    not_run mingw32 "built but not run, since $why_not; scripts/test.sh --emulate-x86-32 runs them under qemu-i386 (as root; slow, and not yet passing every test: docs/testing.md)"
 fi
 
 if [ "$all" = 1 ]; then

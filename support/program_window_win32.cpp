@@ -16,6 +16,14 @@ BOOL CALLBACK AskAboutWindow(HWND candidate, LPARAM context)
 
 }  // namespace
 
+DWORD ScaledWait(DWORD milliseconds)
+{
+    char text[8] = {};
+    const DWORD length = GetEnvironmentVariableA("HARNOX_TIMEOUT_SCALE", text, sizeof text);
+    const int scale = length > 0 && length < sizeof text ? std::atoi(text) : 1;
+    return scale > 1 ? milliseconds * static_cast<DWORD>(scale) : milliseconds;
+}
+
 HWND FindTopLevelWindow(const std::function<bool(HWND)>& wanted)
 {
     HWND found = nullptr;
@@ -32,7 +40,8 @@ HWND FindTopLevelWindow(const std::function<bool(HWND)>& wanted)
 HWND WaitForWindow(const std::function<HWND()>& find)
 {
     HWND found = nullptr;
-    for (int attempt = 0; attempt < 600 && !(found = find()); ++attempt)
+    const DWORD attempts = ScaledWait(30000) / 50;
+    for (DWORD attempt = 0; attempt < attempts && !(found = find()); ++attempt)
         Sleep(50);
     return found;
 }
@@ -55,7 +64,7 @@ bool StartProgram(const std::string& path, StartedProgram& program, std::string&
         return false;
     }
     // Once its loop waits for input the window exists.
-    WaitForInputIdle(program.process.hProcess, 30000);
+    WaitForInputIdle(program.process.hProcess, ScaledWait(30000));
     const DWORD id = program.process.dwProcessId;
     program.window = WaitForWindow([id] {
         return FindTopLevelWindow([id](HWND candidate) {

@@ -9,9 +9,13 @@
 #include <string>
 
 // The first top-level window, of any process, for which `wanted` is true, or null.
+// A wait of `milliseconds`, times HARNOX_TIMEOUT_SCALE where CTest sets it: under
+// qemu-i386 emulation a Wine program takes the better part of a minute to start.
+DWORD ScaledWait(DWORD milliseconds);
+
 HWND FindTopLevelWindow(const std::function<bool(HWND)>& wanted);
 
-// Asks every 50 ms, for up to 30 s, until `find` gives a window; null after that.
+// Asks every 50 ms, for up to 30 s (scaled), until `find` gives a window; null after that.
 HWND WaitForWindow(const std::function<HWND()>& find);
 
 // A window's text through WM_GETTEXT, which, unlike GetWindowTextA, asks a control
@@ -24,7 +28,7 @@ struct StartedProgram {
     HWND window = nullptr;
 };
 
-// Starts the program at `path` and waits, up to 30 s, for its main window to show.
+// Starts the program at `path` and waits, up to 30 s (scaled), for its main window to show.
 // False, with the reason in `why`, when it did not start or showed no window.
 bool StartProgram(const std::string& path, StartedProgram& program, std::string& why);
 // The program's exit code once it has ended, waiting up to `milliseconds` for that;

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "support/program_window_win32.h"
+
 RECT DialogUnitsToPixels(HWND dialog, int x, int y, int width, int height)
 {
     RECT rect{x, y, width, height};
@@ -65,7 +67,7 @@ void CALLBACK ModalDriver::Tick(HWND, UINT, UINT_PTR id, DWORD)
     if (!driver || driver->timer != id)
         return;
     const HWND found = driver->find();
-    if (!found && ++driver->ticks < 400)
+    if (!found && ++driver->ticks < static_cast<int>(ScaledWait(20000) / 50))
         return;
     if (found) {
         driver->ran = true;

@@ -35,7 +35,7 @@ struct MessagePump {
 // Calls `action` from inside the next modal loop, once `find` returns a window (it
 // is asked every 50 ms). An action that returns false is called again on the next
 // tick, so that what it started can be seen to happen. Gives up after about 20 s
-// without a window.
+// (ScaledWait) without a window.
 class ModalDriver {
 public:
     ModalDriver(std::function<HWND()> find, std::function<bool(HWND)> action);

@@ -47,8 +47,8 @@ protected:
     }
     void TearDown() override { CloseProgram(program); }
 
-    // The exit code once the process has ended, or STILL_ACTIVE after 30 s.
-    DWORD ExitCode() { return WaitForExit(program, 30000); }
+    // The exit code once the process has ended, or STILL_ACTIVE after 30 s (scaled).
+    DWORD ExitCode() { return WaitForExit(program, ScaledWait(30000)); }
 
     StartedProgram program;
     HWND window = nullptr;
@@ -93,7 +93,7 @@ TEST_F(RunningProgram, BrowseChoosesAFileInTheOpenDialogAndCalcDigestsIt)
     EXPECT_EQ(0, seen.selectedFilter);
     EXPECT_EQ("", seen.proposedName);
 
-    for (int attempt = 0; attempt < 400 && TextOf(GetDlgItem(window, IDC_FILE)) != path; ++attempt)
+    for (DWORD attempt = 0; attempt < ScaledWait(20000) / 50 && TextOf(GetDlgItem(window, IDC_FILE)) != path; ++attempt)
         Sleep(50);
     ASSERT_EQ(path, TextOf(GetDlgItem(window, IDC_FILE)));
     EXPECT_EQ("", TextOf(GetDlgItem(window, IDC_SOURCE)));

@@ -2,8 +2,10 @@
 # The README's run command as a user starts it: scripts/run.sh must bring up the
 # Harnox window, of the shipped 32-bit program where this machine's kernel runs 32-bit
 # x86 code and of the 64-bit program elsewhere, and closing the window with Alt+F4
-# must end the command with status 0. On a virtual X server of its own, where the
-# window can be found and the keys pressed. The last line printed is the outcome.
+# must end the command with status 0, having printed only its own lines: Wine's (such
+# as "wine: failed to open ... c0000135" while it makes its prefix) read as a failure
+# to a newcomer. On a virtual X server of its own, where the window can be found and
+# the keys pressed. The last line printed is the outcome.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -63,4 +65,6 @@ kill -0 "$run" 2>/dev/null && fail "Alt+F4 did not end the program within 30 s"
 wait "$run"
 code=$?
 [ "$code" = 0 ] || fail "closing the window ended scripts/run.sh with status $code, not 0"
+wine_lines=$(grep -Ev '^(run|setup|build): ' "$log")
+[ -z "$wine_lines" ] || fail "scripts/run.sh printed lines of Wine's own on a good run: $(head -n 1 <<<"$wine_lines")"
 echo "the window of $program came up under ${loader} and closing it ended the command with status 0"

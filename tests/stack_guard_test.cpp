@@ -10,6 +10,7 @@
 #include "runtime/stack_guard.h"
 #include "tests/stack_overrun_codes.h"
 #include "tests/test_support.h"
+#include "support/program_window_win32.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ std::string Hex(uint32_t code)
 }
 
 // The exit code, in hex, of stack_overrun run with `mode`; "still running" when it has
-// not ended within 30 s (a dialog waiting for a click, say), and then it is ended.
+// not ended within 30 s, scaled (a dialog waiting for a click, say), and then it is ended.
 std::string ExitCodeOfRun(const char* mode)
 {
     const std::string program = WindowsPath(HARNOX_STACK_OVERRUN_EXE);
@@ -34,7 +35,7 @@ std::string ExitCodeOfRun(const char* mode)
         return "not started, error " + std::to_string(GetLastError());
     std::string result = "still running";
     DWORD code = 0;
-    if (WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0 && GetExitCodeProcess(process.hProcess, &code))
+    if (WaitForSingleObject(process.hProcess, ScaledWait(30000)) == WAIT_OBJECT_0 && GetExitCodeProcess(process.hProcess, &code))
         result = Hex(code);
     else
         TerminateProcess(process.hProcess, 99);

@@ -3,9 +3,9 @@
 # refuse 32-bit x86 programs while a command runs, as kernels without IA-32 emulation
 # do, so that a machine which runs them can also show how Harnox builds, tests and runs
 # on one which does not.
-#   scripts/refuse_x86_32.sh run COMMAND...   runs COMMAND with 32-bit programs refused,
-#                                             and lets them run again however it ends
-#   scripts/refuse_x86_32.sh status           says whether they are refused now
+#   .ci/refuse_x86_32.sh run COMMAND...   runs COMMAND with 32-bit programs refused,
+#                                         and lets them run again however it ends
+#   .ci/refuse_x86_32.sh status           says whether they are refused now
 # How: a binfmt_misc entry for i386 ELF programs, whose interpreter prints the shell's
 # "Exec format error" and exits 126. The kernel tries binfmt_misc entries before its
 # own ELF loader, so this holds for shells, Wine's 32-bit loader and tests that start
@@ -15,7 +15,7 @@ set -euo pipefail
 dir=/proc/sys/fs/binfmt_misc
 entry=$dir/harnox-refuse-i386
 stub=/usr/local/libexec/harnox-refuse-i386
-here=$(cd "$(dirname "$0")" && pwd)
+probe=$(cd "$(dirname "$0")/.." && pwd)/scripts/runs_x86_32.sh
 
 on() {
     [ -f "$dir/register" ] || mount -t binfmt_misc binfmt_misc "$dir"
@@ -49,7 +49,7 @@ run)
         on
     fi
     # The refusal must really hold, or the run would show nothing of the other kind.
-    if "$here/runs_x86_32.sh" >/dev/null; then
+    if "$probe" >/dev/null; then
         echo "refuse_x86_32: 32-bit x86 programs still run; the refusal did not take" >&2
         exit 1
     fi

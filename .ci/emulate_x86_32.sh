@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Runs a command with 32-bit x86 Linux programs handed to qemu-i386, user-mode
+# emulation, so that wine32 runs the i686 Windows tests on a machine whose kernel
+# refuses 32-bit code. The test command's --emulate-x86-32 runs its mingw32 pass
+# through it (as root).
+#   .ci/emulate_x86_32.sh run COMMAND...   runs COMMAND with i386 programs emulated;
+#                                          the emulation is gone however it ends
+# How: a binfmt_misc entry for i386 ELF programs whose interpreter is qemu-i386.
+# Wine starts its own loader again for every process, its services included, so a
+# wrapper around the first start would not do: the kernel must hand each exec over.
+# Flags: F, qemu-i386 is opened once as the entry is made, so it is found whatever
+# the exec's root or mount namespace; not P, which needs an interpreter that takes
+# argv[0] apart (plain qemu-i386 takes the program's path in its place, which Wine's
+# loader is content with); not C or O, which are for set-user-ID programs.
+# Where the kernel gives a user namespace a binfmt_misc of its own (Linux 6.7 on), the
+# entry is made in a namespace that only COMMAND runs in: the rest of the machine never
+# sees it and it ends with the namespace. Elsewhere it is the machine's for as long as
+# COMMAND runs, removed however that ends.
+# QEMU_RESERVED_VA: qemu-i386 reserves the whole guest address space below the top
+# 136 MiB; without it, Wine cannot map the shared user data at its fixed address
+# ("failed to map the shared user data: c0000018").
+set -euo pipefail
+
+dir=/proc/sys/fs/binfmt_misc
+name=harnox-emulate-i386
+qemu=/usr/bin/qemu-i386
+here=$(cd "$(dirname "$0")" && pwd)
+probe=$here/../scripts/runs_x86_32.sh
+
+register() {
+    # The ELF header of an i386 executable (class 32-bit, little-endian, machine 3);
+    # the mask lets shared objects and any OS/ABI byte through as well.
+    printf '%s' ":$name:M::"'\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$qemu:F" \
+        >"$dir/register"
+}
+
+# Runs COMMAND once the emulation is known to hold.
+run_checked() {
+    local why
+    why=$("$probe") && { echo "emulate_x86_32: 32-bit x86 programs run natively here, not under qemu-i386" >&2; exit 1; }
+    if [ $? -ne 2 ]; then
+        echo "emulate_x86_32: 32-bit x86 programs do not run under qemu-i386: $why" >&2
+        exit 1
+    fi
+    echo "emulate_x86_32: 32-bit x86 programs run under $qemu while this runs: $*"
+    local status=0
+    "$@" || status=$?
+    exit $status
+}
+
+case "${1:-}" in
+run)
+    shift
+    [ $# -gt 0 ] || { echo "usage: $0 run COMMAND..." >&2; exit 2; }
+    [ -x "$qemu" ] || { echo "emulate_x86_32: $qemu is missing (Debian's qemu-user)" >&2; exit 1; }
+    export QEMU_RESERVED_VA=0xf7000000
+    if unshare --user --map-root-user --mount sh -c "mount -t binfmt_misc binfmt_misc $dir" 2>/dev/null; then
+        exec unshare --user --map-root-user --mount -- "$0" in-namespace "$@"
+    fi
+    [ -f "$dir/register" ] || mount -t binfmt_misc binfmt_misc "$dir"
+    if [ ! -e "$dir/$name" ]; then
+        trap 'if [ -e "$dir/$name" ]; then echo -1 >"$dir/$name"; fi' EXIT
+        trap 'exit 130' INT
+        trap 'exit 143' TERM
+        register
+    fi
+    run_checked "$@"
+    ;;
+in-namespace)
+    # A binfmt_misc of this namespace's own, which starts empty.
+    shift
+    mount -t binfmt_misc binfmt_misc "$dir"
+    register
+    run_checked "$@"
+    ;;
+*)
+    echo "usage: $0 run COMMAND..." >&2
+    exit 2
+    ;;
+esac
