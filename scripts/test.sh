@@ -115,9 +115,11 @@ if [ "$runs32" = 1 ]; then
     run_ctest mingw32 "i686 Windows code, the shipped program's, under wine32"
 elif [ "$emulate" = 1 ]; then
     emulated=1
-    run_ctest mingw32 "i686 Windows code under wine32, emulated by qemu-i386; view_fault_test's cases\
- that read unreadable memory left out there (qemu-user hands Wine's fault handler trap number -1,\
- so Wine takes every access violation for an illegal instruction)"
+    run_ctest mingw32 "i686 Windows code under wine32, emulated by qemu-i386; left out there:\
+ view_fault_test's cases that read unreadable memory (qemu-user hands Wine's fault handler trap\
+ number -1, so Wine takes every access violation for an illegal instruction), and the cases that\
+ browse, bad_input_test's all (the Open dialog waits on COM's RPC service, which Wine does not\
+ reliably start under emulation); docs/testing.md names them"
     emulated=0
 else
     echo
