@@ -18,8 +18,8 @@
 #                                       32-bit x86 code, the i686 Windows tests too:
 #                                       under wine32, its processes emulated by
 #                                       qemu-i386 (.ci/emulate_x86_32.sh, as root;
-#                                       about 5 minutes more). CI's choice on such
-#                                       a machine.
+#                                       about 2 minutes more, once wine32 is
+#                                       installed). CI's choice on such a machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
