@@ -3,8 +3,8 @@
 //
 // The command runs against any form and clock of this shape:
 //   form.ReadSource(buffer, size), form.ReadFile(buffer, size): copy at most
-//       size - 1 bytes of the field's text and a terminating zero; return the
-//       number of bytes copied
+//       size - 1 bytes of the field's text and a terminating zero, or fewer where
+//       a character would be cut; return the number of bytes copied
 //   form.WriteMd5(text): replace the MD5 field's text
 //   form.EmptyFile(): leave the File field empty
 //   clock.Frequency(): counts per second; clock.Counter(): a count that never decreases
@@ -25,8 +25,14 @@ inline constexpr char kFileCannotBeOpenedText[] = "Sorry\xA3\xACthe file cannot 
 inline constexpr char kFileCannotBeReadText[] = "Sorry\xA3\xACthe file cannot be read";
 
 inline constexpr int kFieldBufferSize = 4096;
-// A Source of up to this many bytes is hashed; a read that fills the buffer (4095) is refused.
+// A Source of up to this many bytes is hashed; a longer one is refused.
 inline constexpr int kLongestSource = 4094;
+// The Source is read with one byte more of room than a field buffer. Windows' read
+// of a field into the ANSI code page copies whole characters only, so within 4096
+// bytes a text of 4096 bytes (2048 double-byte characters) reads as its first 4094
+// and would pass for one within the limit; with 4097 bytes of room a text of 4095
+// bytes or more always reads as at least 4095, however the read stops.
+inline constexpr int kSourceReadSize = kFieldBufferSize + 1;
 
 // Milliseconds between two counter readings: the 64-bit difference as a double,
 // divided by the frequency first, times 1000, truncated toward zero. Times that do
@@ -34,10 +40,10 @@ inline constexpr int kLongestSource = 4094;
 int32_t ElapsedMilliseconds(int64_t start, int64_t end, int64_t frequency);
 
 // Writes the 32 upper-case hex digits of the digest and a terminating zero.
-void FormatDigestText(const Md5Digest& digest, char (&text)[kFieldBufferSize]);
+void FormatDigestText(const Md5Digest& digest, char (&text)[kSourceReadSize]);
 
 // Appends ":<milliseconds> ms used" after the digest text.
-void AppendTiming(int32_t milliseconds, char (&text)[kFieldBufferSize]);
+void AppendTiming(int32_t milliseconds, char (&text)[kSourceReadSize]);
 
 // Returns true when a digest was computed and shown. `File` is the mapped file
 // reader; tests may put one over a failing platform in its place.
@@ -46,10 +52,10 @@ bool CalculateCommand(Form& form, Clock& clock)
 {
     File file;
     Md5Digest digest{};
-    char text[kFieldBufferSize];
+    char text[kSourceReadSize];  // the Source, then the File, then what the MD5 field shows
 
     form.WriteMd5(kWaitingText);
-    const int sourceLength = form.ReadSource(text, kFieldBufferSize);
+    const int sourceLength = form.ReadSource(text, kSourceReadSize);
     if (sourceLength > 0) {
         if (sourceLength > kLongestSource) {
             std::snprintf(text, sizeof text, kSourceTooLongFormat, kLongestSource);

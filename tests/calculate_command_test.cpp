@@ -55,17 +55,36 @@ TEST(CalculateCommand, SourceLengthLimitCountsBytes)
     EXPECT_TRUE(CalculateCommand(form, clock));
     EXPECT_EQ(OracleOf(longest), form.md5);
 
-    // 2047 double-byte characters make 4094 bytes.
+    // 2047 double-byte characters make 4094 bytes, read as bytes or, as Windows
+    // reads them, in whole characters.
     std::string doubleByte;
     for (int i = 0; i < 2047; ++i)
         doubleByte += "\xC4\xE3";
-    form = FakeForm(doubleByte, "path");
-    EXPECT_TRUE(CalculateCommand(form, clock));
-    EXPECT_EQ(OracleOf(doubleByte), form.md5);
+    for (const bool wholeCharacters : {false, true}) {
+        form = FakeForm(doubleByte, "path", wholeCharacters);
+        EXPECT_TRUE(CalculateCommand(form, clock));
+        EXPECT_EQ(OracleOf(doubleByte), form.md5);
+    }
 
-    for (size_t length : {size_t{4095}, size_t{4096}, size_t{10000}}) {
-        form = FakeForm(std::string(length, 'q'), "path kept");
-        EXPECT_FALSE(CalculateCommand(form, clock)) << length;
+    struct Refused {
+        std::string source;
+        bool wholeCharacters;
+    };
+    const Refused refused[] = {
+        {std::string(4095, 'q'), false},
+        {std::string(4096, 'q'), false},
+        {std::string(10000, 'q'), false},
+        // Read in whole characters within 4096 bytes, each of these would stop at 4094
+        // or 4095 bytes, one character short: all must be refused however the read stops.
+        {doubleByte + "\xC4\xE3", true},
+        {"a" + doubleByte, true},
+        {"ab" + doubleByte, true},
+        {"abc" + doubleByte, true},
+        {doubleByte + doubleByte, true},
+    };
+    for (const Refused& row : refused) {
+        form = FakeForm(row.source, "path kept", row.wholeCharacters);
+        EXPECT_FALSE(CalculateCommand(form, clock)) << row.source.size() << " bytes";
         EXPECT_EQ((std::vector<std::string>{kWaiting, kTooLong}), form.md5Writes);
         EXPECT_EQ("path kept", form.file);
         EXPECT_EQ(0, form.fileReads);

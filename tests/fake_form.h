@@ -9,20 +9,36 @@
 #include <vector>
 
 // Fields that behave as a dialog's edit fields do: a read copies at most size - 1
-// bytes and a zero, and reports how many bytes it copied.
+// bytes and a zero, and reports how many bytes it copied. With wholeCharacters, as
+// Windows' read in code page 936 does, a double-byte character (lead byte 81 to FE)
+// that does not fit is left out whole; Wine's read keeps its lead byte, as the
+// plain form does.
 struct FakeForm {
-    explicit FakeForm(std::string sourceText = "", std::string fileText = "")
-        : source(std::move(sourceText)), file(std::move(fileText)) {}
+    explicit FakeForm(std::string sourceText = "", std::string fileText = "", bool wholeCharacterReads = false)
+        : source(std::move(sourceText)), file(std::move(fileText)), wholeCharacters(wholeCharacterReads) {}
 
     std::string source;
     std::string file;
+    bool wholeCharacters;
     std::string md5;
     std::vector<std::string> md5Writes;
     int fileReads = 0;
 
-    static int Copy(const std::string& field, char* buffer, int size)
+    // True when the first `count` bytes of `text` end with a double-byte character's lead byte.
+    static bool EndsInLeadByte(const std::string& text, int count)
     {
-        const int count = static_cast<int>(field.size()) < size - 1 ? static_cast<int>(field.size()) : size - 1;
+        bool lead = false;
+        for (int i = 0; i < count; ++i) {
+            const auto byte = static_cast<unsigned char>(text[static_cast<size_t>(i)]);
+            lead = !lead && byte >= 0x81 && byte <= 0xFE;
+        }
+        return lead;
+    }
+    int Copy(const std::string& field, char* buffer, int size) const
+    {
+        int count = static_cast<int>(field.size()) < size - 1 ? static_cast<int>(field.size()) : size - 1;
+        if (wholeCharacters && count < static_cast<int>(field.size()) && EndsInLeadByte(field, count))
+            --count;
         std::memcpy(buffer, field.data(), static_cast<size_t>(count));
         buffer[count] = '\0';
         return count;
