@@ -21,7 +21,8 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
 INT_PTR CALLBACK AboutDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Lets the user pick an existing file; 1 when one was chosen and the fields were
-// set, 0 when the Open dialog was cancelled or failed (then no field is touched).
+// set, 0 when the Open dialog was cancelled or failed (then no field is touched) or
+// when no path in the ANSI code page names the chosen file (then the MD5 field says so).
 int BrowseForFile(HWND window);
 
 // Puts the MD5 field's whole text on the clipboard as plain text.

@@ -29,6 +29,7 @@ packages=(
     clang-14 libclang-rt-14-dev
     coreutils openssl python3
     g++-multilib libssl-dev:i386 qemu-user
+    locales fonts-wqy-microhei
 )
 keep_out=()
 if why_not=$(scripts/runs_x86_32.sh); then
@@ -78,11 +79,22 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     echo "setup: adding the i386 architecture, for the 32-bit libraries"
     dpkg --add-architecture i386
 fi
+# The Chinese (PRC) locale, in which Wine gives programs the ANSI code page 936 of
+# Harnox's users (the tests' second code page and the screenshot's); a CJK font draws it.
+make_chinese_locale() {
+    locale -a 2>/dev/null | grep -qix 'zh_CN.utf8' && return 0
+    echo "setup: making the locale zh_CN.UTF-8"
+    localedef -i zh_CN -c -f UTF-8 zh_CN.UTF-8
+}
+
 missing=()
 for package in "${packages[@]}"; do
     installed "$package" || missing+=("$package")
 done
-[ ${#missing[@]} -gt 0 ] || exit 0
+if [ ${#missing[@]} -eq 0 ]; then
+    make_chinese_locale
+    exit 0
+fi
 
 echo "setup: $choice"
 echo "setup: installing ${missing[*]}"
@@ -98,3 +110,4 @@ if [ ${#keep_out[@]} -gt 0 ] && installed wine32:i386; then
     keep_out=()
 fi
 apt_install "${missing[@]}" "${keep_out[@]}" >/dev/null
+make_chinese_locale

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <cwchar>
 #include <mutex>
 #include <regex>
 #include <string>
 #include <thread>
 #include <utility>
 
+#include "app/chosen_path_win32.h"
 #include "app/clipboard_copy_win32.h"
 #include "support/oracle_md5.h"
 #include "tests/dialog_shell_support.h"
@@ -17,10 +19,112 @@
 namespace {
 
 const std::string kWaiting = "Running MD5 Calc\xA3\xACPlease Waiting...";
+const std::string kTooLong = "Sorry\xA3\xACthe source string cannot over 4094 bytes length";
+const std::string kNameUnusable = "Sorry\xA3\xACthe file name cannot be used on this system";
+
+// A file name, and its exact bytes in code pages 1252 and 936 as their published
+// tables give them; null where the code page lacks one of its characters. Where it
+// does, Windows' best-fit conversion makes a look-alike of the name, which may name
+// another file: lookAlike is that one.
+struct NameInCodePages {
+    const wchar_t* name;
+    const char* cp1252;
+    const char* cp936;
+    const wchar_t* lookAlike;
+};
+const NameInCodePages kNames[] = {
+    {L"plain.bin", "plain.bin", "plain.bin", nullptr},
+    {L"\u00E9t\u00E9.bin", "\xE9t\xE9.bin", "\xA8\xA6t\xA8\xA6.bin", nullptr},  // e acute: in both
+    {L"\u0101.bin", nullptr, "\xA8\xA1.bin", L"a.bin"},                        // a with macron
+    {L"\uFF41.bin", nullptr, "\xA3\xE1.bin", L"a.bin"},                        // full-width a
+    {L"\u2215.bin", nullptr, "\xA8\x4D.bin", L".bin"},                         // division slash, "/" in best fit
+    {L"\u4F60\u597D.bin", nullptr, "\xC4\xE3\xBA\xC3.bin", nullptr},          // ni hao
+};
+
+// The name's exact bytes in the code page of this run, which is 1252 or 936.
+const char* ExactInThisCodePage(const NameInCodePages& row)
+{
+    EXPECT_TRUE(GetACP() == 1252 || GetACP() == 936) << GetACP();
+    return GetACP() == 936 ? row.cp936 : row.cp1252;
+}
+
+// ---- the chosen path into the ANSI code page ----
+
+TEST(ChosenPath, ConvertsOnlyWhereTheCodePageHoldsEveryCharacter)
+{
+    for (const NameInCodePages& row : kNames) {
+        const char* exact = ExactInThisCodePage(row);
+        char ansi[kChosenPathSize];
+        const bool converted = Win32PathText::ToAnsiExactly(row.name, ansi, sizeof ansi);
+        EXPECT_EQ(exact != nullptr, converted) << row.name[0];
+        if (exact && converted) {
+            EXPECT_EQ(std::string(exact), ansi);
+        }
+    }
+    char ansi[kChosenPathSize];
+    EXPECT_FALSE(Win32PathText::ToAnsiExactly(L"C:\\d\\\xD800.bin", ansi, sizeof ansi)) << "half a surrogate pair";
+    EXPECT_FALSE(Win32PathText::ToAnsiExactly(L"abc", ansi, 3)) << "no room for the zero";
+    EXPECT_TRUE(Win32PathText::ToAnsiExactly(L"abc", ansi, 4));
+}
+
+// The platform's conversion over a volume of the test's own: its short (8.3) names
+// are what the row says.
+struct ScriptedShortNames {
+    static inline const wchar_t* shortPath = nullptr;  // null: the volume keeps none
+    static inline int asked = 0;
+    static bool ToAnsiExactly(const wchar_t* wide, char* ansi, int size)
+    {
+        return Win32PathText::ToAnsiExactly(wide, ansi, size);
+    }
+    static DWORD ShortPath(const wchar_t*, wchar_t* out, DWORD size)
+    {
+        ++asked;
+        if (!shortPath)
+            return 0;
+        const auto length = static_cast<DWORD>(std::wcslen(shortPath));
+        if (length >= size)
+            return length + 1;
+        std::wcscpy(out, shortPath);
+        return length;
+    }
+};
+
+TEST(ChosenPath, ShortPathServesOnlyWhereItConvertsExactly)
+{
+    // Half a surrogate pair converts exactly in no code page.
+    const wchar_t* inexact = L"C:\\d\\\xD800.bin";
+    const std::wstring tooLong(3000, L'A');
+    struct Row {
+        const wchar_t* path;
+        const wchar_t* shortPath;
+        const char* expected;  // null: no path is handed on
+        int shortPathsAsked;
+    } rows[] = {
+        {L"C:\\d\\plain.bin", L"C:\\d\\OTHER.BIN", "C:\\d\\plain.bin", 0},
+        {inexact, L"C:\\d\\_~1.BIN", "C:\\d\\_~1.BIN", 1},
+        {inexact, nullptr, nullptr, 1},                    // the volume keeps no short names
+        {inexact, L"C:\\\xD800\\_~1.BIN", nullptr, 1},   // a folder of the path has none
+        {inexact, tooLong.c_str(), nullptr, 1},
+    };
+    for (const Row& row : rows) {
+        ScriptedShortNames::shortPath = row.shortPath;
+        ScriptedShortNames::asked = 0;
+        char ansi[kChosenPathSize] = "untouched";
+        const bool chosen = AnsiPathOfChosenFile<ScriptedShortNames>(row.path, ansi);
+        EXPECT_EQ(row.expected != nullptr, chosen) << (row.expected ? row.expected : "(none)");
+        if (row.expected && chosen) {
+            EXPECT_EQ(std::string(row.expected), ansi);
+        }
+        EXPECT_EQ(row.shortPathsAsked, ScriptedShortNames::asked);
+    }
+}
+
+// ---- Browse... ----
 
 class BrowseTest : public MainWindowTest {
 protected:
     INT_PTR Browse(const std::string& path) { return BrowseThroughOpenDialog(window, pump, path, seen); }
+    INT_PTR Browse(const std::wstring& path) { return BrowseThroughOpenDialog(window, pump, path, seen); }
 
     void ExpectOfferedOneFilterAndNoName() const
     {
@@ -53,6 +157,42 @@ TEST_F(BrowseTest, ChosenFileFillsFileEmptiesTheOthersAndTheNextCalcDigestsIt)
     const std::string result = Text(IDC_MD5);
     EXPECT_EQ(OracleMd5HexOfFile(path), result.substr(0, 32));
     EXPECT_TRUE(std::regex_match(result.substr(32), std::regex(":[0-9]+ ms used"))) << result;
+}
+
+// Where the code page holds the name, the File field shows it; where it does not,
+// the File field is the short path of the same file, or is left alone with a
+// message: never the look-alike, and Calc MD5 never shows another file's digest.
+TEST_F(BrowseTest, NameBeyondAsciiIsTheChosenFileOrNone)
+{
+    for (const NameInCodePages& row : kNames) {
+        ScratchFolder rowFolder;
+        const std::vector<unsigned char> content = RandomBytes(5000, 21);
+        const std::wstring path = rowFolder.Write(row.name, content);
+        std::string lookAlikeDigest = "<none>";
+        if (row.lookAlike) {
+            const std::vector<unsigned char> other = RandomBytes(5000, 22);
+            rowFolder.Write(row.lookAlike, other);
+            lookAlikeDigest = OracleMd5Hex(other.data(), other.size());
+        }
+        SetText(IDC_FILE, "C:\\earlier\\choice.txt");
+        SetText(IDC_MD5, "");
+
+        const INT_PTR chose = Browse(path);
+        const char* exact = ExactInThisCodePage(row);
+        if (exact) {
+            EXPECT_EQ(1, chose) << exact;
+            EXPECT_STRCASEEQ((rowFolder.PathOf("") + exact).c_str(), Text(IDC_FILE).c_str());
+        }
+        if (chose == 1) {
+            EXPECT_EQ(1, MainDialogProc(window, WM_COMMAND, IDC_CALC, 0)) << Text(IDC_FILE);
+            const std::string shown = Text(IDC_MD5);
+            EXPECT_EQ(OracleMd5Hex(content.data(), content.size()), shown.substr(0, 32)) << Text(IDC_FILE);
+            EXPECT_NE(lookAlikeDigest, shown.substr(0, 32));
+        } else {
+            EXPECT_EQ(kNameUnusable, Text(IDC_MD5));
+            EXPECT_EQ("C:\\earlier\\choice.txt", Text(IDC_FILE));
+        }
+    }
 }
 
 TEST_F(BrowseTest, CancelLeavesEveryFieldExactlyAsItWas)
@@ -109,7 +249,13 @@ TEST_F(CopyTest, MessagesAreCopiedAsTheyStandWithTheirCodePageBytes)
     SetText(IDC_SOURCE, std::string(5000, 'x'));
     Calc();
     Copy();
-    EXPECT_EQ("Sorry\xA3\xACthe source string cannot over 4094 bytes length", ClipboardText());
+    EXPECT_EQ(kTooLong, ClipboardText());
+
+    // A program that reads Unicode takes the characters the field shows: in code page
+    // 936 the bytes A3 AC are the full-width comma.
+    const std::wstring shown = WideText(IDC_MD5);
+    EXPECT_EQ(shown, ClipboardWideText());
+    EXPECT_EQ(GetACP() == 936 ? L'\uFF0C' : L'\u00A3', shown.at(5)) << GetACP();
 }
 
 TEST_F(CopyTest, EmptyFieldLeavesTheClipboardAlone)

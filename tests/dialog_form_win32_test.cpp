@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <regex>
 #include <string>
 
@@ -30,11 +31,18 @@ protected:
     void TearDown() override { DestroyWindow(window); }
 
     void Set(int id, const std::string& text) { SetDlgItemTextA(window, id, text.c_str()); }
+    void Set(int id, const std::wstring& text) { SetDlgItemTextW(window, id, text.c_str()); }
     std::string Get(int id)
     {
         char text[8192];
         const UINT length = GetDlgItemTextA(window, id, text, sizeof text);
         return std::string(text, length);
+    }
+    std::wstring GetWide(int id)
+    {
+        wchar_t text[8192];
+        const UINT length = GetDlgItemTextW(window, id, text, 8192);
+        return std::wstring(text, length);
     }
 
     HWND window = nullptr;
@@ -49,6 +57,46 @@ TEST_F(FieldsWindow, TypedTextIsHashedAndEmptiesFile)
     EXPECT_EQ("900150983CD24FB0D6963F7D28E17F72", Get(IDC_MD5));
     EXPECT_EQ("", Get(IDC_FILE));
     EXPECT_EQ("abc", Get(IDC_SOURCE));
+}
+
+// Typed as a user types it, in wide characters: the digest is of the text's bytes in
+// the code page of the run (their published values; null where the code page lacks
+// a character), the limit counts those bytes, and the message's A3 AC reads back as
+// the full-width comma in code page 936.
+TEST_F(FieldsWindow, TypedTextIsHashedAsItsBytesInTheCodePage)
+{
+    const std::wstring doubleByte(2047, L'\u4F60');
+    std::string doubleByteIn936;
+    for (int i = 0; i < 2047; ++i)
+        doubleByteIn936 += "\xC4\xE3";
+    const struct {
+        std::wstring typed;
+        const char* cp1252;
+        const char* cp936;
+    } rows[] = {
+        {L"\u4F60\u597D", nullptr, "\xC4\xE3\xBA\xC3"},
+        {L"caf\u00E9", "caf\xE9", "caf\xA8\xA6"},
+        {doubleByte, nullptr, doubleByteIn936.c_str()},  // 4094 bytes in 936
+    };
+    const bool chinese = GetACP() == 936;
+    for (const auto& row : rows) {
+        const char* bytes = chinese ? row.cp936 : row.cp1252;
+        if (!bytes)
+            continue;
+        Set(IDC_SOURCE, row.typed);
+        Set(IDC_FILE, "C:\\somewhere\\file.bin");
+        EXPECT_TRUE(CalculateCommand(window)) << bytes;
+        EXPECT_EQ(OracleMd5Hex(bytes, std::strlen(bytes)), Get(IDC_MD5)) << bytes;
+        EXPECT_EQ("", Get(IDC_FILE));
+    }
+
+    if (chinese) {
+        for (const std::wstring& overLimit : {doubleByte + L"\u4F60", L"ab" + doubleByte, doubleByte + doubleByte}) {
+            Set(IDC_SOURCE, overLimit);
+            EXPECT_FALSE(CalculateCommand(window)) << overLimit.size() << " characters";
+            EXPECT_EQ(L"Sorry\uFF0Cthe source string cannot over 4094 bytes length", GetWide(IDC_MD5));
+        }
+    }
 }
 
 TEST_F(FieldsWindow, OverlongTextIsRefusedWithTheMessageBytes)

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "support/program_window_win32.h"
+#include "tests/test_support.h"
 
 RECT DialogUnitsToPixels(HWND dialog, int x, int y, int width, int height)
 {
@@ -25,6 +26,13 @@ std::string ClassOf(HWND window)
     char name[256] = {};
     GetClassNameA(window, name, sizeof name);
     return name;
+}
+
+std::wstring WideTextOf(HWND window)
+{
+    wchar_t text[4096] = {};
+    SendMessageW(window, WM_GETTEXT, sizeof text / sizeof text[0], reinterpret_cast<LPARAM>(text));
+    return text;
 }
 
 void MessagePump::Run(HWND dialog)
@@ -98,17 +106,32 @@ void PutClipboardText(const std::string& text)
     DestroyWindow(holder);
 }
 
-std::string ClipboardText()
+namespace {
+
+template <class Char>
+std::basic_string<Char> ClipboardTextOf(UINT format, const Char* none, const Char* busy)
 {
     if (!OpenClipboard(nullptr))
-        return "<clipboard busy>";
-    std::string text = "<none>";
-    if (const HANDLE data = GetClipboardData(CF_TEXT)) {
-        text = static_cast<const char*>(GlobalLock(data));
+        return busy;
+    std::basic_string<Char> text = none;
+    if (const HANDLE data = GetClipboardData(format)) {
+        text = static_cast<const Char*>(GlobalLock(data));
         GlobalUnlock(data);
     }
     CloseClipboard();
     return text;
+}
+
+}  // namespace
+
+std::string ClipboardText()
+{
+    return ClipboardTextOf<char>(CF_TEXT, "<none>", "<clipboard busy>");
+}
+
+std::wstring ClipboardWideText()
+{
+    return ClipboardTextOf<wchar_t>(CF_UNICODETEXT, L"<none>", L"<clipboard busy>");
 }
 
 void MainWindowTest::SetUp()
@@ -154,6 +177,11 @@ HWND FileNameField(HWND dialog)
 
 void AnswerOpenDialog(HWND dialog, OpenDialogSeen& seen, const std::string& path)
 {
+    AnswerOpenDialog(dialog, seen, WideOf(path));
+}
+
+void AnswerOpenDialog(HWND dialog, OpenDialogSeen& seen, const std::wstring& path)
+{
     const HWND types = GetDlgItem(dialog, kFileTypes);
     seen.filterCount = static_cast<int>(SendMessageA(types, CB_GETCOUNT, 0, 0));
     // The wide form, which Wine also passes intact to a dialog of another process.
@@ -166,11 +194,16 @@ void AnswerOpenDialog(HWND dialog, OpenDialogSeen& seen, const std::string& path
     seen.proposedName = TextOf(FileNameField(dialog));
     const int button = path.empty() ? IDCANCEL : IDOK;
     if (!path.empty())
-        SetWindowTextA(FileNameField(dialog), path.c_str());
+        SetWindowTextW(FileNameField(dialog), path.c_str());
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
 }
 
 INT_PTR BrowseThroughOpenDialog(HWND window, MessagePump& pump, const std::string& path, OpenDialogSeen& seen)
+{
+    return BrowseThroughOpenDialog(window, pump, WideOf(path), seen);
+}
+
+INT_PTR BrowseThroughOpenDialog(HWND window, MessagePump& pump, const std::wstring& path, OpenDialogSeen& seen)
 {
     ModalDriver driver([window] { return FindOwnedDialog(window); },
                        [&](HWND dialog) {

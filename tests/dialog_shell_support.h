@@ -23,6 +23,10 @@ RECT ChildRect(HWND control);
 
 std::string ClassOf(HWND window);
 
+// A window's text in wide characters, as the platform holds it (WM_GETTEXT, which
+// also asks a control of another process).
+std::wstring WideTextOf(HWND window);
+
 // Handles every waiting message of the thread through the program's DeliverMessage,
 // with the dialog keyboard interface of `dialog`. A quit message is kept out of the
 // way and counted; its exit code is recorded.
@@ -66,18 +70,24 @@ struct OpenDialogSeen {
 };
 
 // Notes what the Open dialog `dialog` offers, then confirms `path` in it, or cancels
-// it when `path` is empty. The dialog may belong to another process.
+// it when `path` is empty. The dialog may belong to another process. The path is
+// typed in wide characters, as a user types a name the ANSI code page may lack.
+void AnswerOpenDialog(HWND dialog, OpenDialogSeen& seen, const std::wstring& path);
 void AnswerOpenDialog(HWND dialog, OpenDialogSeen& seen, const std::string& path);
 
 // Presses Browse... (with an unusual notification code), notes what the Open dialog
 // offers and confirms `path` in it, or cancels it when `path` is empty; then handles
 // what the window was sent. Returns the command's result.
+INT_PTR BrowseThroughOpenDialog(HWND window, MessagePump& pump, const std::wstring& path, OpenDialogSeen& seen);
 INT_PTR BrowseThroughOpenDialog(HWND window, MessagePump& pump, const std::string& path, OpenDialogSeen& seen);
 
 // Makes the clipboard's plain text `text`, through a window of its own.
 void PutClipboardText(const std::string& text);
 // The clipboard's CF_TEXT, or "<none>" when it has none.
 std::string ClipboardText();
+// The clipboard's text as a program that reads Unicode takes it (CF_UNICODETEXT,
+// which the clipboard makes from CF_TEXT in the code page of the copy), or L"<none>".
+std::wstring ClipboardWideText();
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -86,6 +96,7 @@ protected:
 
     HWND Item(int id) const { return GetDlgItem(window, id); }
     std::string Text(int id) const { return TextOf(Item(id)); }
+    std::wstring WideText(int id) const { return WideTextOf(Item(id)); }
     void SetText(int id, const std::string& text) const { SetDlgItemTextA(window, id, text.c_str()); }
     int FocusId() const { return GetFocus() ? GetDlgCtrlID(GetFocus()) : 0; }
 

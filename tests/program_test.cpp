@@ -256,12 +256,13 @@ TEST_P(ProgramFile, IsAGuiProgramForItsProcessorThatImportsOnlyWindowsOwnDlls)
 // here its lowest Windows version must be looked up: Vista's GetTickCount64, once
 // pulled in by a thread library, is the kind of import this stops.
 const std::map<std::string, std::set<std::string>> kFunctionsOfWindowsXp = {
-    {"COMDLG32.DLL", {"GetOpenFileNameA"}},
+    {"COMDLG32.DLL", {"GetOpenFileNameA", "GetOpenFileNameW"}},
     {"KERNEL32.DLL",
      {"AddVectoredExceptionHandler", "CloseHandle", "CreateFileA", "CreateFileMappingA", "CreateSemaphoreW",
       "DeleteCriticalSection", "EnterCriticalSection", "FreeLibrary", "GetCurrentProcess", "GetCurrentProcessId",
-      "GetCurrentThreadId", "GetFileSize", "GetLastError", "GetModuleHandleA", "GetModuleHandleW",
-      "GetProcAddress", "GetStartupInfoA", "GetSystemInfo", "GetSystemTimeAsFileTime", "GetTickCount",
+      "GetACP", "GetCurrentThreadId", "GetFileSize", "GetLastError", "GetModuleHandleA", "GetModuleHandleW",
+      "GetProcAddress", "GetShortPathNameW", "GetStartupInfoA", "GetSystemInfo", "GetSystemTimeAsFileTime",
+      "GetTickCount",
       "GlobalAlloc", "GlobalFree", "GlobalLock", "GlobalUnlock", "InitializeCriticalSection", "IsDBCSLeadByteEx",
       "IsProcessorFeaturePresent", "LeaveCriticalSection", "LoadLibraryA", "LoadLibraryW", "MapViewOfFile",
       "MultiByteToWideChar", "QueryPerformanceCounter", "QueryPerformanceFrequency", "RaiseException",
@@ -274,11 +275,11 @@ const std::map<std::string, std::set<std::string>> kFunctionsOfWindowsXp = {
       "_cexit", "_close", "_commode", "_errno", "_fmode", "_initterm", "_iob", "_onexit", "_read", "abort", "atoi",
       "calloc", "exit", "fprintf", "fputc", "fputs", "free", "fwrite", "localeconv", "malloc", "memchr", "memcmp",
       "memcpy", "memmove", "memset", "realloc", "setlocale", "signal", "strchr", "strcmp", "strerror", "strlen",
-      "strncmp", "vfprintf", "wcslen"}},
+      "strncmp", "vfprintf", "wcscmp", "wcslen"}},
     {"USER32.DLL",
      {"AppendMenuA", "CloseClipboard", "CreateDialogParamA", "DestroyWindow", "DialogBoxParamA", "DispatchMessageA",
       "EmptyClipboard", "EndDialog", "GetDlgItem", "GetDlgItemTextA", "GetMessageA", "GetSystemMenu",
-      "IsDialogMessageA", "LoadIconA", "LoadStringA", "OpenClipboard", "PostMessageA", "PostQuitMessage",
+      "IsDialogMessageA", "LoadIconA", "LoadStringA", "LoadStringW", "OpenClipboard", "PostMessageA", "PostQuitMessage",
       "SendMessageA", "SetClipboardData", "SetDlgItemTextA", "SetFocus", "TranslateMessage"}},
 };
 // The 64-bit program's unwinding imports, in KERNEL32 of every 64-bit Windows.

@@ -1,10 +1,13 @@
 #include "tests/test_support.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <stdexcept>
+
+#include <gtest/gtest.h>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -75,6 +78,45 @@ std::string ScratchFolder::Write(const std::string& name, const std::string& tex
 }
 
 #ifdef _WIN32
+std::wstring ScratchFolder::Write(const std::wstring& name, const std::vector<unsigned char>& bytes) const
+{
+    const std::filesystem::path path = std::filesystem::path(WideOf(root)) / name;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + root + "\\<a name beyond the code page>");
+    return path.wstring();
+}
+
+std::wstring WideOf(const std::string& text)
+{
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    return wide;
+}
+
+unsigned CodePageOfThisRun()
+{
+    const char* named = std::getenv("HARNOX_CODE_PAGE");
+    return named ? static_cast<unsigned>(std::strtoul(named, nullptr, 10)) : 0;
+}
+
+namespace {
+// Wine takes the code page from the locale, and falls back to 1252 for one that is
+// not made: a run meant for another code page must not pass in that one unseen.
+class CodePageCheck : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        if (CodePageOfThisRun() != 0) {
+            ASSERT_EQ(CodePageOfThisRun(), GetACP()) << "this run's locale did not give its code page";
+        }
+    }
+};
+const auto* const codePageCheck = ::testing::AddGlobalTestEnvironment(new CodePageCheck);
+}  // namespace
+
 std::string WindowsPath(std::string path)
 {
     if (!path.empty() && path[0] == '/')

@@ -26,6 +26,10 @@ public:
     // Writes the bytes as the file `name` and returns its full path.
     std::string Write(const std::string& name, const std::vector<unsigned char>& bytes) const;
     std::string Write(const std::string& name, const std::string& text) const;
+#ifdef _WIN32
+    // The same for a name in wide characters, which the ANSI code page may lack.
+    std::wstring Write(const std::wstring& name, const std::vector<unsigned char>& bytes) const;
+#endif
 
 private:
     std::string root;
@@ -46,4 +50,12 @@ void TruncateFile(const std::string& path, uint64_t size);
 // A path the build hands over, as a Windows program under Wine sees it: a POSIX path
 // lives on drive Z:.
 std::string WindowsPath(std::string path);
+
+// Text of the ANSI code page in wide characters.
+std::wstring WideOf(const std::string& text);
+
+// The ANSI code page that this run of the tests is for, from HARNOX_CODE_PAGE, which
+// CTest sets for the runs in a given code page; 0 where none is set. A run whose
+// code page is another fails at its start.
+unsigned CodePageOfThisRun();
 #endif
