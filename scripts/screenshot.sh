@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Makes docs/harnox.png, a picture of the real window: the 64-bit program under
 # wine64 on a virtual X server, after typing a text and pressing Calc MD5 with the
-# keyboard; then docs/harnox-about.png, the About box opened from the system menu. Needs imagemagick and xdotool, which it installs when missing.
+# keyboard; then docs/harnox-about.png, the About box opened from the system menu;
+# then docs/harnox-cp936.png, the window as a user of Chinese (PRC) Windows sees it,
+# in code page 936 with a CJK font: Chinese text typed into Source, too long by one
+# character, and the message that refuses it. Needs imagemagick, xdotool and xclip,
+# which it installs when missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [ "${1:-}" != --on-display ]; then
     scripts/setup.sh
     missing=()
-    for package in imagemagick xdotool; do
+    for package in imagemagick xdotool xclip; do
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
     done
     if [ ${#missing[@]} -gt 0 ]; then
@@ -65,4 +69,23 @@ sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$about")"
 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage docs/harnox-about.png
 echo "screenshot: docs/harnox-about.png (${WIDTH}x${HEIGHT})"
+WINEPREFIX="$PWD/$tree/wineprefix" /usr/lib/wine/wineserver -k
+wait
+
+# In the Chinese (PRC) locale, which setup makes, Wine gives the program code page 936.
+LC_ALL=zh_CN.UTF-8 "$wine" build/screenshot/dist/x64/harnox.exe &
+window=$(wait_for_window Harnox)
+eval "$(xdotool getwindowgeometry --shell "$window")"
+xdotool mousemove $((X + WIDTH / 2)) $((Y + 8))
+sleep 0.5
+# Pasted, as a user brings in a long text (Wine makes no Chinese characters of the
+# virtual keyboard's keys): 2048 characters, 4096 bytes in code page 936, two more
+# than a Source may have.
+text=
+for _ in $(seq 256); do text+='你好世界再见世界'; done
+printf '%s' "$text" | xclip -selection clipboard
+xdotool key --delay 200 ctrl+v Home Tab Tab Tab Tab space
+sleep 1
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage docs/harnox-cp936.png
+echo "screenshot: docs/harnox-cp936.png (${WIDTH}x${HEIGHT})"
 WINEPREFIX="$PWD/$tree/wineprefix" /usr/lib/wine/wineserver -k
