@@ -3,7 +3,7 @@
 
 #include "app/dialog_shell_win32.h"
 
-char clipboardText[4096];
+char clipboardText[kFieldBufferSize];
 int clipboardCount;
 
 void CopyResultToClipboard(HWND window)

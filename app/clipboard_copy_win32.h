@@ -9,12 +9,13 @@
 
 #include <cstring>
 
+#include "app/calculate_command.h"
 #include "res/resource.h"
 
 // The text that the latest copy read from the MD5 field, and its length. Program-wide,
 // so they hold it after the copy returns; each copy clears them and reads the field
 // afresh, so no copy uses what an earlier one read.
-extern char clipboardText[4096];
+extern char clipboardText[kFieldBufferSize];
 extern int clipboardCount;
 
 // The platform's own clipboard and global memory.

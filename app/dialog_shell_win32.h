@@ -4,12 +4,13 @@
 
 #include <windows.h>
 
-// The program module: every resource (templates, icon, filter string) is loaded through it.
+// The program module: every resource (templates, icon, filter string) is loaded
+// through it. The entry function stores it before the window is created.
 extern HINSTANCE programInstance;
 
-// Stores the instance, creates the modeless main window from its template and gives
-// it the program's icon, big and small.
-HWND CreateMainWindow(HINSTANCE instance);
+// Creates the modeless main window from its template and gives it the program's
+// icon, big and small.
+HWND CreateMainWindow();
 
 // Runs the thread's messages, each through DeliverMessage, until the quit message;
 // returns that message's exit code.

@@ -1,7 +1,7 @@
 // The main window: its creation, the message loop and the main dialog procedure.
 #include "app/dialog_shell_win32.h"
 
-#include "app/dialog_form_win32.h"
+#include "app/calculate_on_main_window_win32.h"
 #include "res/resource.h"
 
 HINSTANCE programInstance;
@@ -34,7 +34,7 @@ INT_PTR OnCommand(HWND window, WPARAM wParam)
     case IDC_QUIT:
         return PostMessageA(window, WM_CLOSE, 0, 0);
     case IDC_CALC:
-        return CalculateCommand(window);
+        return CalculateOnMainWindow(window);
     default:
         // Includes IDOK and IDCANCEL, which Enter and Escape produce: neither does anything.
         return 0;
@@ -83,12 +83,11 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
 }
 
-HWND CreateMainWindow(HINSTANCE instance)
+HWND CreateMainWindow()
 {
-    programInstance = instance;
     // The template is visible and centred: nothing else shows or places the window.
-    const HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0);
-    const HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_APP));
+    const HWND window = CreateDialogParamA(programInstance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0);
+    const HICON icon = LoadIconA(programInstance, MAKEINTRESOURCEA(IDI_APP));
     SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     return window;

@@ -4,5 +4,8 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
-    return RunMessageLoop(CreateMainWindow(instance));
+    // Stored before anything is loaded: every resource, the window's template
+    // included, is loaded through it.
+    programInstance = instance;
+    return RunMessageLoop(CreateMainWindow());
 }

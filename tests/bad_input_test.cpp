@@ -7,12 +7,11 @@
 
 #include "support/oracle_md5.h"
 #include "tests/dialog_shell_support.h"
+#include "tests/md5_field_texts.h"
 #include "tests/test_support.h"
 
 namespace {
 
-const std::string kCannotOpen = "Sorry\xA3\xACthe file cannot be opened";
-const std::string kTooLong = "Sorry\xA3\xACthe source string cannot over 4094 bytes length";
 
 class BadInputTest : public MainWindowTest {
 protected:

@@ -14,13 +14,11 @@
 #include "app/clipboard_copy_win32.h"
 #include "support/oracle_md5.h"
 #include "tests/dialog_shell_support.h"
+#include "tests/md5_field_texts.h"
 #include "tests/test_support.h"
 
 namespace {
 
-const std::string kWaiting = "Running MD5 Calc\xA3\xACPlease Waiting...";
-const std::string kTooLong = "Sorry\xA3\xACthe source string cannot over 4094 bytes length";
-const std::string kNameUnusable = "Sorry\xA3\xACthe file name cannot be used on this system";
 
 // A file name, and its exact bytes in code pages 1252 and 936 as their published
 // tables give them; null where the code page lacks one of its characters. Where it

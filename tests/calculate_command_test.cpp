@@ -12,14 +12,11 @@
 #include "support/oracle_md5.h"
 #include "tests/fake_form.h"
 #include "tests/flaky_file_platform.h"
+#include "tests/md5_field_texts.h"
 #include "tests/test_support.h"
 
 namespace {
 
-const std::string kWaiting = "Running MD5 Calc\xA3\xACPlease Waiting...";
-const std::string kTooLong = "Sorry\xA3\xACthe source string cannot over 4094 bytes length";
-const std::string kCannotOpen = "Sorry\xA3\xACthe file cannot be opened";
-const std::string kCannotRead = "Sorry\xA3\xACthe file cannot be read";
 const std::string kEmptyDigest = "D41D8CD98F00B204E9800998ECF8427E";
 
 std::string OracleOf(const std::string& text)

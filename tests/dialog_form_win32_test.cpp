@@ -8,9 +8,10 @@
 #include <regex>
 #include <string>
 
-#include "app/dialog_form_win32.h"
+#include "app/calculate_on_main_window_win32.h"
 #include "res/resource.h"
 #include "support/oracle_md5.h"
+#include "tests/md5_field_texts.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -53,7 +54,7 @@ TEST_F(FieldsWindow, TypedTextIsHashedAndEmptiesFile)
 {
     Set(IDC_SOURCE, "abc");
     Set(IDC_FILE, "C:\\somewhere\\file.bin");
-    EXPECT_TRUE(CalculateCommand(window));
+    EXPECT_TRUE(CalculateOnMainWindow(window));
     EXPECT_EQ("900150983CD24FB0D6963F7D28E17F72", Get(IDC_MD5));
     EXPECT_EQ("", Get(IDC_FILE));
     EXPECT_EQ("abc", Get(IDC_SOURCE));
@@ -85,7 +86,7 @@ TEST_F(FieldsWindow, TypedTextIsHashedAsItsBytesInTheCodePage)
             continue;
         Set(IDC_SOURCE, row.typed);
         Set(IDC_FILE, "C:\\somewhere\\file.bin");
-        EXPECT_TRUE(CalculateCommand(window)) << bytes;
+        EXPECT_TRUE(CalculateOnMainWindow(window)) << bytes;
         EXPECT_EQ(OracleMd5Hex(bytes, std::strlen(bytes)), Get(IDC_MD5)) << bytes;
         EXPECT_EQ("", Get(IDC_FILE));
     }
@@ -93,8 +94,8 @@ TEST_F(FieldsWindow, TypedTextIsHashedAsItsBytesInTheCodePage)
     if (chinese) {
         for (const std::wstring& overLimit : {doubleByte + L"\u4F60", L"ab" + doubleByte, doubleByte + doubleByte}) {
             Set(IDC_SOURCE, overLimit);
-            EXPECT_FALSE(CalculateCommand(window)) << overLimit.size() << " characters";
-            EXPECT_EQ(L"Sorry\uFF0Cthe source string cannot over 4094 bytes length", GetWide(IDC_MD5));
+            EXPECT_FALSE(CalculateOnMainWindow(window)) << overLimit.size() << " characters";
+            EXPECT_EQ(kTooLongIn936, GetWide(IDC_MD5));
         }
     }
 }
@@ -103,27 +104,27 @@ TEST_F(FieldsWindow, OverlongTextIsRefusedWithTheMessageBytes)
 {
     Set(IDC_SOURCE, std::string(6000, 'z'));
     Set(IDC_FILE, "kept");
-    EXPECT_FALSE(CalculateCommand(window));
-    EXPECT_EQ("Sorry\xA3\xACthe source string cannot over 4094 bytes length", Get(IDC_MD5));
+    EXPECT_FALSE(CalculateOnMainWindow(window));
+    EXPECT_EQ(kTooLong, Get(IDC_MD5));
     EXPECT_EQ("kept", Get(IDC_FILE));
 
     Set(IDC_SOURCE, std::string(4094, 'z'));
-    EXPECT_TRUE(CalculateCommand(window));
+    EXPECT_TRUE(CalculateOnMainWindow(window));
     const std::string longest(4094, 'z');
     EXPECT_EQ(OracleMd5Hex(longest.data(), longest.size()), Get(IDC_MD5));
 }
 
 TEST_F(FieldsWindow, NothingToHashLeavesTheWaitingText)
 {
-    EXPECT_FALSE(CalculateCommand(window));
-    EXPECT_EQ("Running MD5 Calc\xA3\xACPlease Waiting...", Get(IDC_MD5));
+    EXPECT_FALSE(CalculateOnMainWindow(window));
+    EXPECT_EQ(kWaiting, Get(IDC_MD5));
 }
 
 TEST_F(FieldsWindow, FileIsHashedTimedAndReleased)
 {
     const std::string path = folder.Write("data.bin", RandomBytes(100000, 8));
     Set(IDC_FILE, path);
-    EXPECT_TRUE(CalculateCommand(window));
+    EXPECT_TRUE(CalculateOnMainWindow(window));
     const std::string shown = Get(IDC_MD5);
     EXPECT_TRUE(std::regex_match(shown, std::regex(OracleMd5HexOfFile(path) + ":[0-9]+ ms used"))) << shown;
     EXPECT_EQ(path, Get(IDC_FILE));
@@ -133,14 +134,13 @@ TEST_F(FieldsWindow, FileIsHashedTimedAndReleased)
 TEST_F(FieldsWindow, EmptyFileIsNotAFailure)
 {
     Set(IDC_FILE, folder.Write("empty", std::string()));
-    EXPECT_TRUE(CalculateCommand(window));
+    EXPECT_TRUE(CalculateOnMainWindow(window));
     EXPECT_TRUE(std::regex_match(Get(IDC_MD5), std::regex("D41D8CD98F00B204E9800998ECF8427E:[0-9]+ ms used")))
         << Get(IDC_MD5);
 }
 
 TEST_F(FieldsWindow, FilesThatCannotBeOpenedAreSaidSo)
 {
-    const std::string cannotOpen = "Sorry\xA3\xACthe file cannot be opened";
     const std::string locked = folder.Write("locked", RandomBytes(1000, 9));
     // Another program holds it without letting others read.
     HANDLE holder = CreateFileA(locked.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
@@ -150,13 +150,13 @@ TEST_F(FieldsWindow, FilesThatCannotBeOpenedAreSaidSo)
                                  folder.PathOf(std::string(300, 'n'))};
     for (const std::string& path : paths) {
         Set(IDC_FILE, path);
-        EXPECT_FALSE(CalculateCommand(window)) << path;
-        EXPECT_EQ(cannotOpen, Get(IDC_MD5)) << path;
+        EXPECT_FALSE(CalculateOnMainWindow(window)) << path;
+        EXPECT_EQ(kCannotOpen, Get(IDC_MD5)) << path;
         EXPECT_EQ(path, Get(IDC_FILE));
     }
     CloseHandle(holder);
     Set(IDC_FILE, locked);
-    EXPECT_TRUE(CalculateCommand(window));
+    EXPECT_TRUE(CalculateOnMainWindow(window));
     EXPECT_EQ(OracleMd5HexOfFile(locked), Get(IDC_MD5).substr(0, 32));
 }
 

@@ -136,7 +136,8 @@ std::wstring ClipboardWideText()
 
 void MainWindowTest::SetUp()
 {
-    window = CreateMainWindow(GetModuleHandleA(nullptr));
+    programInstance = GetModuleHandleA(nullptr);  // as the entry function does
+    window = CreateMainWindow();
     ASSERT_NE(nullptr, window);
     pump.Run(window);
 }

@@ -1,5 +1,5 @@
 // The main window's fields as the calculate command's form.
-#include "app/dialog_form_win32.h"
+#include "app/calculate_on_main_window_win32.h"
 
 #include "app/calculate_command.h"
 #include "app/system_clock.h"
@@ -18,7 +18,7 @@ struct DialogForm {
 
 }  // namespace
 
-bool CalculateCommand(HWND window)
+bool CalculateOnMainWindow(HWND window)
 {
     DialogForm form{window};
     SystemClock clock;

@@ -4,4 +4,4 @@
 #include <windows.h>
 
 // What Calc MD5 does, on the main window: true when a digest was computed and shown.
-bool CalculateCommand(HWND window);
+bool CalculateOnMainWindow(HWND window);
