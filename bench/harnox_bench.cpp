@@ -34,6 +34,7 @@
 #include "engine/md5_digest.h"
 #include "fileio/mapped_file.h"
 #include "runtime/processor_features.h"
+#include "support/report.h"
 
 namespace {
 
@@ -53,15 +54,6 @@ std::map<std::string, Runs> results;
 std::string fileUnderTest;
 std::string fileCache = "written";
 Md5Variant defaultVariant = Md5Variant::Portable;
-
-double Median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
 
 long MinorFaults()
 {
@@ -156,17 +148,6 @@ const EVP_MD* FetchedMd5()
     return md5;
 }
 
-std::string Hex(const unsigned char* bytes, unsigned length)
-{
-    static const char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (unsigned i = 0; i < length; ++i) {
-        text += kDigits[bytes[i] >> 4];
-        text += kDigits[bytes[i] & 15];
-    }
-    return text;
-}
-
 std::string SizeName(uint64_t size)
 {
     if (size >= kMiB)
@@ -244,7 +225,7 @@ std::string OpensslDigestOfFile(const std::string& path)
     EVP_DigestFinal_ex(context, digest, &length);
     EVP_MD_CTX_free(context);
     ::close(fd);
-    return got < 0 ? std::string() : Hex(digest, length);
+    return got < 0 ? std::string() : HexOfBytes(digest, length);
 }
 
 uint64_t SizeOfFileUnderTest()
@@ -278,7 +259,7 @@ void FileHarnox(benchmark::State& state, Md5Variant variant)
                 state.SkipWithError("a read of the file failed");
                 break;
             }
-            hex = Hex(digest.bytes, 16);
+            hex = HexOfBytes(digest.bytes, sizeof digest.bytes);
         }
     }
     if (!state.error_occurred() && hex != ReferenceDigest())
@@ -363,7 +344,7 @@ void FileBytesInMemory(benchmark::State& state, Md5Variant variant)
         for (auto _ : state) {
             Md5Digest digest{};
             Md5OfBuffer(bytes.data(), bytes.size(), digest);
-            hex = Hex(digest.bytes, 16);
+            hex = HexOfBytes(digest.bytes, sizeof digest.bytes);
         }
     }
     if (hex != ReferenceDigest())

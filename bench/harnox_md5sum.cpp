@@ -36,6 +36,7 @@
 #include "fileio/mapped_file.h"
 #include "support/oracle_md5.h"
 #include "runtime/processor_features.h"
+#include "support/report.h"
 
 namespace {
 
@@ -64,24 +65,6 @@ double TicksPerSecond()
 #else
     return 0;
 #endif
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-std::string Hex(const Md5Digest& digest, const char* format)
-{
-    std::string text;
-    char pair[3];
-    for (unsigned char byte : digest.bytes) {
-        std::snprintf(pair, sizeof pair, format, byte);
-        text += pair;
-    }
-    return text;
 }
 
 bool ReadWhole(const char* path, std::vector<unsigned char>& bytes)
@@ -115,7 +98,7 @@ int PrintDigests(const std::vector<const char*>& files)
             status = 1;
             continue;
         }
-        std::printf("%s  %s\n", Hex(digest, "%02x").c_str(), path);
+        std::printf("%s  %s\n", HexOfBytes(digest.bytes, sizeof digest.bytes, HexCase::Lower).c_str(), path);
     }
     return status;
 }
@@ -182,9 +165,10 @@ int Measure(const char* path, const std::vector<std::pair<std::string, Md5Varian
             const bool digested =
                 column.memory ? Md5OfBuffer(bytes.data(), bytes.size(), digest) == 1 : DigestOfFile(path, digest);
             column.rates.push_back(size / SecondsSince(start));
-            if (!digested || Hex(digest, "%02X") != expected) {
-                std::fprintf(stderr, "harnox_md5sum: %s gave %s, %s %s\n", column.label.c_str(),
-                             digested ? Hex(digest, "%02X").c_str() : "no digest", OracleName(), expected.c_str());
+            const std::string got = digested ? HexOfBytes(digest.bytes, sizeof digest.bytes) : "no digest";
+            if (got != expected) {
+                std::fprintf(stderr, "harnox_md5sum: %s gave %s, %s %s\n", column.label.c_str(), got.c_str(),
+                             OracleName(), expected.c_str());
                 return 1;
             }
         }
