@@ -33,9 +33,9 @@
 #include <string>
 #include <vector>
 
+#include "bench/choice_at_start.h"
 #include "engine/md5_digest.h"
 #include "fileio/mapped_file.h"
-#include "runtime/processor_features.h"
 #include "support/oracle_md5.h"
 #include "support/report.h"
 
@@ -56,7 +56,6 @@ std::map<std::string, Runs> results;
 
 std::string fileUnderTest;
 std::string fileCache = "written";
-Md5Variant defaultVariant = Md5Variant::Portable;
 // The oracle's digest of the file, which every digest of it must equal.
 std::string fileDigest;
 // The benchmarks whose digest differed from the oracle's: their figures measure
@@ -575,14 +574,8 @@ void PrintSummary(double hzBefore, double hzAfter)
     std::printf("MapView (mmap, then page tables filled) %.2f, first copy %.2f, second copy %.2f, UnmapView %.2f\n",
                 hz / fastest("file/touch-map"), hz / fastest("file/touch-first"), hz / fastest("file/touch-second"),
                 hz / fastest("file/touch-unmap"));
-    const ProcessorFeatures cpu = ThisProcessor();
-    const Md5Choice choice = Md5ChoiceAtStart();
-    std::printf("\nThe compression in use by default here: %s, on a processor of family %02Xh, model %02Xh;\n"
-                "chosen at start from %llu ticks portable and %llu ticks avx512 over 4 KiB, in %llu ticks in all\n",
-                Md5VariantName(defaultVariant), static_cast<unsigned>(ProcessorFamily(cpu)),
-                static_cast<unsigned>(ProcessorModel(cpu)), static_cast<unsigned long long>(choice.times.portable),
-                static_cast<unsigned long long>(choice.times.avx512),
-                static_cast<unsigned long long>(choice.ticksSpent));
+    std::printf("\n");
+    PrintChoiceAtStart();
 }
 
 }  // namespace
@@ -653,7 +646,6 @@ int main(int argc, char** argv)
     }
     TestBytes();
     FileBytes();
-    defaultVariant = Md5ActiveVariant();
 
     for (Md5Variant variant : {Md5Variant::Portable, Md5Variant::Avx512}) {
         if (!Md5VariantSupported(variant))
