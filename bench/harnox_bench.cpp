@@ -9,7 +9,8 @@
 //   - the core clock, from a chain of dependent additions (one per cycle), so that
 //     every throughput is also shown in cycles per byte.
 // Google Benchmark prints its own report; a summary with the medians, the ratios and
-// cycles per byte follows it.
+// cycles per byte follows it. Every digest timed, ours and OpenSSL's, is checked
+// against support/'s oracle after its runs; one that differs fails the tool.
 //
 // Options besides Google Benchmark's: --file=PATH uses that file (kept) instead of a
 // 1 GiB file made and removed in $TMPDIR; --file_size_mib=N sets the made file's size;
@@ -27,13 +28,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "bench/choice_at_start.h"
 #include "engine/md5_digest.h"
 #include "fileio/mapped_file.h"
-#include "runtime/processor_features.h"
+#include "support/oracle_md5.h"
+#include "support/report.h"
 
 namespace {
 
@@ -52,16 +56,11 @@ std::map<std::string, Runs> results;
 
 std::string fileUnderTest;
 std::string fileCache = "written";
-Md5Variant defaultVariant = Md5Variant::Portable;
-
-double Median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
+// The oracle's digest of the file, which every digest of it must equal.
+std::string fileDigest;
+// The benchmarks whose digest differed from the oracle's: their figures measure
+// something else, and the tool fails.
+std::vector<std::string> wrongDigests;
 
 long MinorFaults()
 {
@@ -156,15 +155,23 @@ const EVP_MD* FetchedMd5()
     return md5;
 }
 
-std::string Hex(const unsigned char* bytes, unsigned length)
+// The oracle's digest of the first `size` test bytes, made once for each size.
+const std::string& DigestOfTestBytes(uint64_t size)
 {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (unsigned i = 0; i < length; ++i) {
-        text += kDigits[bytes[i] >> 4];
-        text += kDigits[bytes[i] & 15];
-    }
-    return text;
+    static std::map<uint64_t, std::string> made;
+    auto found = made.find(size);
+    if (found == made.end())
+        found = made.emplace(size, OracleMd5Hex(TestBytes(), size)).first;
+    return found->second;
+}
+
+// Checked after the timed runs: the last run's digest against the oracle's.
+void CheckDigest(benchmark::State& state, const std::string& key, const std::string& hex, const std::string& expected)
+{
+    if (state.error_occurred() || hex == expected)
+        return;
+    wrongDigests.push_back(key + ": " + (hex.empty() ? "no digest" : hex) + ", " + OracleName() + " " + expected);
+    state.SkipWithError("the digest differs from the oracle's");
 }
 
 std::string SizeName(uint64_t size)
@@ -189,34 +196,43 @@ void BufferHarnox(benchmark::State& state, Md5Variant variant)
         return;
     }
     const unsigned char* data = TestBytes();
+    const std::string key = std::string("buffer/") + Md5VariantName(variant) + "/" + std::to_string(size);
     Md5Digest digest{};
-    RunTimer timer{state, std::string("buffer/") + Md5VariantName(variant) + "/" + std::to_string(size), size};
-    for (auto _ : state) {
-        Md5OfBuffer(data, size, digest);
-        benchmark::DoNotOptimize(digest);
+    {
+        RunTimer timer{state, key, size};
+        for (auto _ : state) {
+            Md5OfBuffer(data, size, digest);
+            benchmark::DoNotOptimize(digest);
+        }
     }
+    CheckDigest(state, key, HexOfBytes(digest.bytes, sizeof digest.bytes), DigestOfTestBytes(size));
 }
 
 void BufferOpensslOneShot(benchmark::State& state)
 {
     const uint64_t size = static_cast<uint64_t>(state.range(0));
     const unsigned char* data = TestBytes();
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    RunTimer timer{state, "buffer/openssl-oneshot/" + std::to_string(size), size};
-    for (auto _ : state) {
-        EVP_Digest(data, size, digest, nullptr, FetchedMd5(), nullptr);
-        benchmark::DoNotOptimize(digest);
+    const std::string key = "buffer/openssl-oneshot/" + std::to_string(size);
+    unsigned char digest[EVP_MAX_MD_SIZE] = {};
+    {
+        RunTimer timer{state, key, size};
+        for (auto _ : state) {
+            EVP_Digest(data, size, digest, nullptr, FetchedMd5(), nullptr);
+            benchmark::DoNotOptimize(digest);
+        }
     }
+    CheckDigest(state, key, HexOfBytes(digest, 16), DigestOfTestBytes(size));
 }
 
 void BufferOpensslStreaming(benchmark::State& state)
 {
     const uint64_t size = static_cast<uint64_t>(state.range(0));
     const unsigned char* data = TestBytes();
-    unsigned char digest[EVP_MAX_MD_SIZE];
+    const std::string key = "buffer/openssl-streaming/" + std::to_string(size);
+    unsigned char digest[EVP_MAX_MD_SIZE] = {};
     EVP_MD_CTX* context = EVP_MD_CTX_new();
     {
-        RunTimer timer{state, "buffer/openssl-streaming/" + std::to_string(size), size};
+        RunTimer timer{state, key, size};
         for (auto _ : state) {
             EVP_DigestInit_ex(context, FetchedMd5(), nullptr);
             EVP_DigestUpdate(context, data, size);
@@ -225,9 +241,11 @@ void BufferOpensslStreaming(benchmark::State& state)
         }
     }
     EVP_MD_CTX_free(context);
+    CheckDigest(state, key, HexOfBytes(digest, 16), DigestOfTestBytes(size));
 }
 
-// OpenSSL over plain read() of the file, 64 KiB at a time; also the reference digest.
+// OpenSSL over plain read() of the file, 64 KiB at a time, as a reference to time
+// beside the window; empty when the file cannot be read.
 std::string OpensslDigestOfFile(const std::string& path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -244,7 +262,7 @@ std::string OpensslDigestOfFile(const std::string& path)
     EVP_DigestFinal_ex(context, digest, &length);
     EVP_MD_CTX_free(context);
     ::close(fd);
-    return got < 0 ? std::string() : Hex(digest, length);
+    return got < 0 ? std::string() : HexOfBytes(digest, length);
 }
 
 uint64_t SizeOfFileUnderTest()
@@ -254,21 +272,16 @@ uint64_t SizeOfFileUnderTest()
     return file.Size();
 }
 
-std::string& ReferenceDigest()
-{
-    static std::string digest = OpensslDigestOfFile(fileUnderTest);
-    return digest;
-}
-
 void FileHarnox(benchmark::State& state, Md5Variant variant)
 {
     if (!Md5ForceVariant(variant)) {
         state.SkipWithError("this processor cannot run the variant");
         return;
     }
+    const std::string key = std::string("file/") + Md5VariantName(variant);
     std::string hex;
     {
-        RunTimer timer{state, std::string("file/") + Md5VariantName(variant), SizeOfFileUnderTest()};
+        RunTimer timer{state, key, SizeOfFileUnderTest()};
         for (auto _ : state) {
             // Opened for every digest, as the program does.
             MappedFile file;
@@ -278,11 +291,10 @@ void FileHarnox(benchmark::State& state, Md5Variant variant)
                 state.SkipWithError("a read of the file failed");
                 break;
             }
-            hex = Hex(digest.bytes, 16);
+            hex = HexOfBytes(digest.bytes, sizeof digest.bytes);
         }
     }
-    if (!state.error_occurred() && hex != ReferenceDigest())
-        state.SkipWithError("the digest differs from OpenSSL's");
+    CheckDigest(state, key, hex, fileDigest);
 }
 
 void FileOpenssl(benchmark::State& state)
@@ -293,8 +305,7 @@ void FileOpenssl(benchmark::State& state)
         for (auto _ : state)
             hex = OpensslDigestOfFile(fileUnderTest);
     }
-    if (hex.empty())
-        state.SkipWithError("the file could not be read");
+    CheckDigest(state, "file/openssl-read", hex, fileDigest);
 }
 
 // The window's share of the file digest: the same reads, without the compression.
@@ -357,17 +368,17 @@ void FileBytesInMemory(benchmark::State& state, Md5Variant variant)
         state.SkipWithError("the file could not be read into memory");
         return;
     }
+    const std::string key = std::string("file/memory-") + Md5VariantName(variant);
     std::string hex;
     {
-        RunTimer timer{state, std::string("file/memory-") + Md5VariantName(variant), bytes.size()};
+        RunTimer timer{state, key, bytes.size()};
         for (auto _ : state) {
             Md5Digest digest{};
             Md5OfBuffer(bytes.data(), bytes.size(), digest);
-            hex = Hex(digest.bytes, 16);
+            hex = HexOfBytes(digest.bytes, sizeof digest.bytes);
         }
     }
-    if (hex != ReferenceDigest())
-        state.SkipWithError("the digest differs from OpenSSL's");
+    CheckDigest(state, key, hex, fileDigest);
 }
 
 // Copies every 64-byte block of a view out by memcpy, unguarded; returns a byte of
@@ -563,14 +574,8 @@ void PrintSummary(double hzBefore, double hzAfter)
     std::printf("MapView (mmap, then page tables filled) %.2f, first copy %.2f, second copy %.2f, UnmapView %.2f\n",
                 hz / fastest("file/touch-map"), hz / fastest("file/touch-first"), hz / fastest("file/touch-second"),
                 hz / fastest("file/touch-unmap"));
-    const ProcessorFeatures cpu = ThisProcessor();
-    const Md5Choice choice = Md5ChoiceAtStart();
-    std::printf("\nThe compression in use by default here: %s, on a processor of family %02Xh, model %02Xh;\n"
-                "chosen at start from %llu ticks portable and %llu ticks avx512 over 4 KiB, in %llu ticks in all\n",
-                Md5VariantName(defaultVariant), static_cast<unsigned>(ProcessorFamily(cpu)),
-                static_cast<unsigned>(ProcessorModel(cpu)), static_cast<unsigned long long>(choice.times.portable),
-                static_cast<unsigned long long>(choice.times.avx512),
-                static_cast<unsigned long long>(choice.ticksSpent));
+    std::printf("\n");
+    PrintChoiceAtStart();
 }
 
 }  // namespace
@@ -631,13 +636,16 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "--file_cache is written or mapped\n");
         return 1;
     }
-    if (ReferenceDigest().empty()) {
-        std::fprintf(stderr, "cannot read %s\n", fileUnderTest.c_str());
+    try {
+        fileDigest = OracleMd5HexOfFile(fileUnderTest);
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "%s's digest of the file: %s\n", OracleName(), failure.what());
+        if (madeFile)
+            ::unlink(fileUnderTest.c_str());
         return 1;
     }
     TestBytes();
     FileBytes();
-    defaultVariant = Md5ActiveVariant();
 
     for (Md5Variant variant : {Md5Variant::Portable, Md5Variant::Avx512}) {
         if (!Md5VariantSupported(variant))
@@ -677,5 +685,7 @@ int main(int argc, char** argv)
 
     if (madeFile)
         ::unlink(fileUnderTest.c_str());
-    return 0;
+    for (const std::string& wrong : wrongDigests)
+        std::fprintf(stderr, "wrong digest, %s\n", wrong.c_str());
+    return wrongDigests.empty() ? 0 : 1;
 }

@@ -32,10 +32,11 @@
 #include <sys/resource.h>
 #endif
 
+#include "bench/choice_at_start.h"
 #include "engine/md5_digest.h"
 #include "fileio/mapped_file.h"
 #include "support/oracle_md5.h"
-#include "runtime/processor_features.h"
+#include "support/report.h"
 
 namespace {
 
@@ -44,44 +45,6 @@ using Clock = std::chrono::steady_clock;
 double SecondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// The choice at start is timed in time-stamp counter ticks: their rate, against the
-// clock, to show it in milliseconds too. 0 where there is no such counter.
-double TicksPerSecond()
-{
-#if defined(__i386__) || defined(__x86_64__)
-    auto ticks = [] {
-        uint32_t low, high;
-        __asm__ volatile("rdtsc" : "=a"(low), "=d"(high));
-        return (static_cast<uint64_t>(high) << 32) | low;
-    };
-    const Clock::time_point start = Clock::now();
-    const uint64_t first = ticks();
-    while (SecondsSince(start) < 0.1) {
-    }
-    return static_cast<double>(ticks() - first) / SecondsSince(start);
-#else
-    return 0;
-#endif
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-std::string Hex(const Md5Digest& digest, const char* format)
-{
-    std::string text;
-    char pair[3];
-    for (unsigned char byte : digest.bytes) {
-        std::snprintf(pair, sizeof pair, format, byte);
-        text += pair;
-    }
-    return text;
 }
 
 bool ReadWhole(const char* path, std::vector<unsigned char>& bytes)
@@ -115,7 +78,7 @@ int PrintDigests(const std::vector<const char*>& files)
             status = 1;
             continue;
         }
-        std::printf("%s  %s\n", Hex(digest, "%02x").c_str(), path);
+        std::printf("%s  %s\n", HexOfBytes(digest.bytes, sizeof digest.bytes, HexCase::Lower).c_str(), path);
     }
     return status;
 }
@@ -129,21 +92,6 @@ struct Column {
     double Best() const { return *std::max_element(rates.begin(), rates.end()); }
     double Middle() const { return Median(rates); }
 };
-
-void PrintChoiceAtStart()
-{
-    const ProcessorFeatures& processor = ThisProcessor();
-    const Md5Choice choice = Md5ChoiceAtStart();
-    const double tickRate = TicksPerSecond();
-    std::printf("processor: family %02Xh, model %02Xh (CPUID 1 EAX %08X)\n", static_cast<unsigned>(ProcessorFamily(processor)),
-                static_cast<unsigned>(ProcessorModel(processor)), static_cast<unsigned>(processor.signature));
-    std::printf("chosen at start: %s, from %llu ticks portable and %llu ticks avx512 over 4 KiB;"
-                " the choice took %llu ticks (%.3f ms)\n",
-                Md5VariantName(choice.variant), static_cast<unsigned long long>(choice.times.portable),
-                static_cast<unsigned long long>(choice.times.avx512),
-                static_cast<unsigned long long>(choice.ticksSpent),
-                tickRate > 0 ? 1e3 * static_cast<double>(choice.ticksSpent) / tickRate : 0.0);
-}
 
 // Times `repeat` runs of each column, interleaved, and prints them with their ratios.
 int Measure(const char* path, const std::vector<std::pair<std::string, Md5Variant>>& variants, bool memory,
@@ -182,9 +130,10 @@ int Measure(const char* path, const std::vector<std::pair<std::string, Md5Varian
             const bool digested =
                 column.memory ? Md5OfBuffer(bytes.data(), bytes.size(), digest) == 1 : DigestOfFile(path, digest);
             column.rates.push_back(size / SecondsSince(start));
-            if (!digested || Hex(digest, "%02X") != expected) {
-                std::fprintf(stderr, "harnox_md5sum: %s gave %s, %s %s\n", column.label.c_str(),
-                             digested ? Hex(digest, "%02X").c_str() : "no digest", OracleName(), expected.c_str());
+            const std::string got = digested ? HexOfBytes(digest.bytes, sizeof digest.bytes) : "no digest";
+            if (got != expected) {
+                std::fprintf(stderr, "harnox_md5sum: %s gave %s, %s %s\n", column.label.c_str(), got.c_str(),
+                             OracleName(), expected.c_str());
                 return 1;
             }
         }

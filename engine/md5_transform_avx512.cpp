@@ -21,9 +21,6 @@ inline __m128i WordPlusConstant(const unsigned char* block, int index, uint32_t 
 {
     uint32_t word;
     std::memcpy(&word, block + 4 * index, sizeof word);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    word = __builtin_bswap32(word);
-#endif
     word += constant;
     __asm__("" : "+r"(word));
     return _mm_cvtsi32_si128(static_cast<int>(word));

@@ -1,11 +1,11 @@
 #include <windows.h>
 #include <wincrypt.h>
 
-#include <cstdio>
 #include <stdexcept>
 #include <vector>
 
 #include "support/oracle_md5.h"
+#include "support/report.h"
 
 namespace {
 
@@ -34,13 +34,7 @@ public:
         DWORD length = sizeof digest;
         if (!CryptGetHashParam(hash, HP_HASHVAL, digest, &length, 0))
             throw std::runtime_error("CryptGetHashParam failed");
-        std::string text;
-        char pair[3];
-        for (DWORD i = 0; i < length; ++i) {
-            std::snprintf(pair, sizeof pair, "%02X", digest[i]);
-            text += pair;
-        }
-        return text;
+        return HexOfBytes(digest, length);
     }
 
 private:

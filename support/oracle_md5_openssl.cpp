@@ -6,19 +6,7 @@
 #include <vector>
 
 #include "support/oracle_md5.h"
-
-namespace {
-std::string Hex(const unsigned char* bytes, unsigned length)
-{
-    std::string text;
-    char pair[3];
-    for (unsigned i = 0; i < length; ++i) {
-        std::snprintf(pair, sizeof pair, "%02X", bytes[i]);
-        text += pair;
-    }
-    return text;
-}
-}  // namespace
+#include "support/report.h"
 
 std::string OracleMd5Hex(const void* data, size_t length)
 {
@@ -26,7 +14,7 @@ std::string OracleMd5Hex(const void* data, size_t length)
     unsigned digestLength = 0;
     if (EVP_Digest(data, length, digest, &digestLength, EVP_md5(), nullptr) != 1)
         throw std::runtime_error("EVP_Digest failed");
-    return Hex(digest, digestLength);
+    return HexOfBytes(digest, digestLength);
 }
 
 std::string OracleMd5HexOfFile(const std::string& path)
@@ -49,7 +37,7 @@ std::string OracleMd5HexOfFile(const std::string& path)
     unsigned digestLength = 0;
     if (EVP_DigestFinal_ex(context.get(), digest, &digestLength) != 1)
         throw std::runtime_error("EVP_DigestFinal_ex failed");
-    return Hex(digest, digestLength);
+    return HexOfBytes(digest, digestLength);
 }
 
 const char* OracleName()

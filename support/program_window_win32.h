@@ -8,11 +8,11 @@
 #include <functional>
 #include <string>
 
-// The first top-level window, of any process, for which `wanted` is true, or null.
 // A wait of `milliseconds`, times HARNOX_TIMEOUT_SCALE where CTest sets it: under
 // qemu-i386 emulation a Wine program takes the better part of a minute to start.
 DWORD ScaledWait(DWORD milliseconds);
 
+// The first top-level window, of any process, for which `wanted` is true, or null.
 HWND FindTopLevelWindow(const std::function<bool(HWND)>& wanted);
 
 // Asks every 50 ms, for up to 30 s (scaled), until `find` gives a window; null after that.

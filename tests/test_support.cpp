@@ -1,6 +1,5 @@
 #include "tests/test_support.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,15 +16,11 @@
 #include <unistd.h>
 #endif
 
+#include "support/report.h"
+
 std::string HexOf(const Md5Digest& digest)
 {
-    std::string text;
-    char pair[3];
-    for (unsigned char byte : digest.bytes) {
-        std::snprintf(pair, sizeof pair, "%02X", byte);
-        text += pair;
-    }
-    return text;
+    return HexOfBytes(digest.bytes, sizeof digest.bytes);
 }
 
 std::vector<unsigned char> RandomBytes(size_t length, uint32_t seed)
