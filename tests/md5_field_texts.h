@@ -10,5 +10,7 @@ inline const std::string kTooLong = "Sorry\xA3\xACthe source string cannot over 
 inline const std::string kCannotOpen = "Sorry\xA3\xACthe file cannot be opened";
 inline const std::string kCannotRead = "Sorry\xA3\xACthe file cannot be read";
 inline const std::string kNameUnusable = "Sorry\xA3\xACthe file name cannot be used on this system";
-// The over-length message as a program reading wide text takes it in code page 936.
+// The over-length message as a program reading wide text takes it: in code page 936
+// A3 AC is the full-width comma, in 1252 the two characters they are there.
 inline const std::wstring kTooLongIn936 = L"Sorry\uFF0Cthe source string cannot over 4094 bytes length";
+inline const std::wstring kTooLongIn1252 = L"Sorry\u00A3\u00ACthe source string cannot over 4094 bytes length";

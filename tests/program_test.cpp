@@ -19,6 +19,7 @@
 #include "runtime/stack_guard.h"
 #include "support/oracle_md5.h"
 #include "tests/dialog_shell_support.h"
+#include "tests/md5_field_texts.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -112,6 +113,29 @@ TEST_F(RunningProgram, BrowseChoosesAFileInTheOpenDialogAndCalcDigestsIt)
 
     SendMessageA(GetDlgItem(window, IDC_QUIT), BM_CLICK, 0, 0);
     EXPECT_EQ(0u, ExitCode());
+}
+
+// Text as a keyboard gives it, in wide characters: hashed as its bytes in the code
+// page (published values), refused by bytes; and the copy of what the MD5 field
+// shows reads back in this other program, as Unicode, as the same characters.
+TEST_F(RunningProgram, TextBeyondAsciiIsHashedInTheCodePageAndItsCopyReadsBackAsUnicode)
+{
+    const bool chinese = GetACP() == 936;
+    const HWND source = GetDlgItem(window, IDC_SOURCE);
+    const HWND md5 = GetDlgItem(window, IDC_MD5);
+    SendMessageW(source, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"caf\u00E9 \u4F60\u597D"));
+    SendMessageA(GetDlgItem(window, IDC_CALC), BM_CLICK, 0, 0);
+    const std::string bytes = chinese ? "caf\xA8\xA6 \xC4\xE3\xBA\xC3" : "caf\xE9 ??";
+    EXPECT_EQ(OracleMd5Hex(bytes.data(), bytes.size()), TextOf(md5));
+
+    // 2048 double-byte characters in 936; a text as long in bytes in 1252.
+    const std::wstring overLimit = chinese ? std::wstring(2048, L'\u4F60') : std::wstring(4096, L'\u00E9');
+    SendMessageW(source, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(overLimit.c_str()));
+    SendMessageA(GetDlgItem(window, IDC_CALC), BM_CLICK, 0, 0);
+    SendMessageA(GetDlgItem(window, IDC_COPY), BM_CLICK, 0, 0);
+    EXPECT_EQ(kTooLong, ClipboardText());
+    EXPECT_EQ(chinese ? kTooLongIn936 : kTooLongIn1252, WideTextOf(md5));
+    EXPECT_EQ(WideTextOf(md5), ClipboardWideText());
 }
 
 TEST_F(RunningProgram, CloseBoxEndsItWithZero)
