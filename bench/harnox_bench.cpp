@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "engine/md5_digest.h"
+#include "engine/md5_variants.h"
 #include "fileio/mapped_file.h"
 #include "runtime/processor_features.h"
 

@@ -33,6 +33,7 @@
 #endif
 
 #include "engine/md5_digest.h"
+#include "engine/md5_variants.h"
 #include "fileio/mapped_file.h"
 #include "support/oracle_md5.h"
 #include "runtime/processor_features.h"
