@@ -65,9 +65,6 @@ const unsigned char* NativeFilePlatform::MapView(MappingHandle mapping, uint64_t
 {
     if (length == 0 || offset > static_cast<uint64_t>(INT64_MAX))
         return nullptr;
-    // Before the first view exists, so that no read of a view goes unguarded.
-    if (!GuardViewCopies())
-        return nullptr;
     void* view = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, static_cast<int>(mapping), static_cast<off_t>(offset));
     if (view == MAP_FAILED)
         return nullptr;

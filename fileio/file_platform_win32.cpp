@@ -54,9 +54,6 @@ NativeFilePlatform::MappingHandle NativeFilePlatform::CreateMapping(FileHandle f
 
 const unsigned char* NativeFilePlatform::MapView(MappingHandle mapping, uint64_t offset, uint32_t length)
 {
-    // Before the first view exists, so that no read of a view goes unguarded.
-    if (!GuardViewCopies())
-        return nullptr;
     void* view = MapViewOfFile(AsHandle(mapping), FILE_MAP_READ, static_cast<DWORD>(offset >> 32),
                                static_cast<DWORD>(offset), length);
     return static_cast<const unsigned char*>(view);

@@ -125,7 +125,8 @@ bool BasicMappedFile<Platform>::Open(const std::string& name)
     }
 
     // Without the guard, a fault in a copy out of the view would end the program
-    // instead of failing the read.
+    // instead of failing the read. Asked here alone, before the first view: every
+    // later view belongs to an object that got past this point.
     if (!Platform::GuardViewCopies()) {
         Release();
         return false;

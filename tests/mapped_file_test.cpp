@@ -318,6 +318,7 @@ TEST_F(MappedFileTest, FileDigestMatchesOracleAtEveryLengthToTwoKibAndAtRandomLe
 TEST(NativeFilePlatform, MappingOutlivesItsFileAndClosesNothingElse)
 {
     using P = NativeFilePlatform;
+    ASSERT_TRUE(P::GuardViewCopies());
     ScratchFolder folder;
     const std::vector<unsigned char> bytes = RandomBytes(5000, 12);
     const P::FileHandle file = P::OpenForReading(folder.Write("mapped", bytes).c_str());

@@ -727,7 +727,7 @@ bool BusErrorsReportTheirAddress()
 }
 
 // In a process that has copied nothing out of a view yet, the first read of a file
-// that was cut short must already be guarded: mapping the view puts the guard in place.
+// that was cut short must already be guarded: opening it puts the guard in place.
 TEST_F(ViewCopyGuardFreshProcess, FirstReadOfAFileCutShortIsGuarded)
 {
     const bool addressesReported = BusErrorsReportTheirAddress();
