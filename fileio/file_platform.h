@@ -23,7 +23,9 @@ struct NativeFilePlatform {
     // A read-only mapping of the whole file; kNoMapping on failure.
     static MappingHandle CreateMapping(FileHandle file, uint64_t size);
     // A read-only view of `length` bytes at `offset` (a multiple of the granularity);
-    // null on failure. The guard below must be in place before the first view.
+    // null on failure. A length of 0 maps nothing and fails on every platform (Windows'
+    // own 0, "to the end of the file", is never asked for): unmapping and the window
+    // need the view's length. The guard below must be in place before the first view.
     static const unsigned char* MapView(MappingHandle mapping, uint64_t offset, uint32_t length);
     static void UnmapView(const unsigned char* view, uint32_t length);
     static void CloseMapping(MappingHandle mapping);

@@ -54,6 +54,9 @@ NativeFilePlatform::MappingHandle NativeFilePlatform::CreateMapping(FileHandle f
 
 const unsigned char* NativeFilePlatform::MapView(MappingHandle mapping, uint64_t offset, uint32_t length)
 {
+    // MapViewOfFile would map a length of 0 to the end of the file.
+    if (length == 0)
+        return nullptr;
     void* view = MapViewOfFile(AsHandle(mapping), FILE_MAP_READ, static_cast<DWORD>(offset >> 32),
                                static_cast<DWORD>(offset), length);
     return static_cast<const unsigned char*>(view);

@@ -343,6 +343,29 @@ TEST(NativeFilePlatform, MappingOutlivesItsFileAndClosesNothingElse)
     P::CloseFile(other);
 }
 
+// One rule on both systems: Windows would map a length of 0 to the end of the file,
+// a view whose length neither unmapping on POSIX nor the window would know.
+TEST(NativeFilePlatform, ViewOfLengthZeroFails)
+{
+    using P = NativeFilePlatform;
+    ASSERT_TRUE(P::GuardViewCopies());
+    ScratchFolder folder;
+    const P::FileHandle file = P::OpenForReading(folder.Write("f", RandomBytes(5000, 14)).c_str());
+    ASSERT_NE(P::kNoFile, file);
+    const P::MappingHandle mapping = P::CreateMapping(file, 5000);
+    ASSERT_NE(P::kNoMapping, mapping);
+    const unsigned char* view = P::MapView(mapping, 0, 0);
+    EXPECT_EQ(nullptr, view);
+    if (view != nullptr)
+        P::UnmapView(view, 0);
+    view = P::MapView(mapping, 0, 5000);
+    EXPECT_NE(nullptr, view) << "the mapping maps nothing at all";
+    if (view != nullptr)
+        P::UnmapView(view, 5000);
+    P::CloseMapping(mapping);
+    P::CloseFile(file);
+}
+
 TEST(NativeFilePlatform, SizeQueryOfAnInvalidHandleFails)
 {
     uint64_t size = 12345;
