@@ -21,7 +21,7 @@ struct NativeFilePlatform {
     // The file's size; false when the size cannot be taken.
     static bool QuerySize(FileHandle file, uint64_t& size);
     // A read-only mapping of the whole file; kNoMapping on failure.
-    static MappingHandle CreateMapping(FileHandle file, uint64_t size);
+    static MappingHandle CreateMapping(FileHandle file);
     // A read-only view of `length` bytes at `offset` (a multiple of the granularity);
     // null on failure. A length of 0 maps nothing and fails on every platform (Windows'
     // own 0, "to the end of the file", is never asked for): unmapping and the window

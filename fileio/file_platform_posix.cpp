@@ -54,7 +54,7 @@ bool NativeFilePlatform::QuerySize(FileHandle file, uint64_t& size)
     return true;
 }
 
-NativeFilePlatform::MappingHandle NativeFilePlatform::CreateMapping(FileHandle file, uint64_t)
+NativeFilePlatform::MappingHandle NativeFilePlatform::CreateMapping(FileHandle file)
 {
     // The mapping holds its own reference to the file, as a Windows mapping object does.
     const int fd = ::fcntl(static_cast<int>(file), F_DUPFD_CLOEXEC, 0);

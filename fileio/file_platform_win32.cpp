@@ -46,7 +46,7 @@ bool NativeFilePlatform::QuerySize(FileHandle file, uint64_t& size)
     return true;
 }
 
-NativeFilePlatform::MappingHandle NativeFilePlatform::CreateMapping(FileHandle file, uint64_t)
+NativeFilePlatform::MappingHandle NativeFilePlatform::CreateMapping(FileHandle file)
 {
     HANDLE mapping = CreateFileMappingA(AsHandle(file), nullptr, PAGE_READONLY, 0, 0, nullptr);
     return reinterpret_cast<intptr_t>(mapping);

@@ -118,7 +118,7 @@ bool BasicMappedFile<Platform>::Open(const std::string& name)
         return false;
     }
 
-    mappingHandle = Platform::CreateMapping(fileHandle, size);
+    mappingHandle = Platform::CreateMapping(fileHandle);
     if (mappingHandle == Platform::kNoMapping) {
         Release();
         return false;

@@ -323,7 +323,7 @@ TEST(NativeFilePlatform, MappingOutlivesItsFileAndClosesNothingElse)
     const std::vector<unsigned char> bytes = RandomBytes(5000, 12);
     const P::FileHandle file = P::OpenForReading(folder.Write("mapped", bytes).c_str());
     ASSERT_NE(P::kNoFile, file);
-    const P::MappingHandle mapping = P::CreateMapping(file, bytes.size());
+    const P::MappingHandle mapping = P::CreateMapping(file);
     ASSERT_NE(P::kNoMapping, mapping);
     P::CloseFile(file);
     // Opened by other code meanwhile, likely under the number the file had.
@@ -352,7 +352,7 @@ TEST(NativeFilePlatform, ViewOfLengthZeroFails)
     ScratchFolder folder;
     const P::FileHandle file = P::OpenForReading(folder.Write("f", RandomBytes(5000, 14)).c_str());
     ASSERT_NE(P::kNoFile, file);
-    const P::MappingHandle mapping = P::CreateMapping(file, 5000);
+    const P::MappingHandle mapping = P::CreateMapping(file);
     ASSERT_NE(P::kNoMapping, mapping);
     const unsigned char* view = P::MapView(mapping, 0, 0);
     EXPECT_EQ(nullptr, view);
