@@ -6,9 +6,7 @@
 #include <ucontext.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <csetjmp>
 #include <csignal>
 #include <cstring>
 
@@ -98,7 +96,6 @@ void NativeFilePlatform::CloseFile(FileHandle file)
 
 namespace {
 
-#if defined(__x86_64__) || defined(__i386__)
 // The copies are those of view_copy.cpp, whose loads are known: the handler sends a
 // fault in one of them to its recovery point, so a copy costs no more than its loads
 // and stores.
@@ -124,30 +121,6 @@ bool ResumeGuardedCopy(const siginfo_t* info, void* context)
     registers[kInstructionRegister] = static_cast<greg_t>(recovery);
     return true;
 }
-#else
-// Elsewhere the copy resumes through a jump buffer, one per thread, which covers
-// the source bytes of the copy in progress. No build of this tree compiles this
-// copy (every one is x86), so no test runs it.
-struct ViewCopyGuard {
-    sigjmp_buf resume;
-    uintptr_t begin;
-    uintptr_t end;
-    volatile sig_atomic_t armed;
-    volatile sig_atomic_t caught;  // the signal that ended the copy
-};
-thread_local ViewCopyGuard copyGuard;
-
-bool ResumeGuardedCopy(const siginfo_t* info, void*)
-{
-    ViewCopyGuard& guard = copyGuard;
-    const uintptr_t address = reinterpret_cast<uintptr_t>(info->si_addr);
-    if (!guard.armed || address < guard.begin || address >= guard.end)
-        return false;
-    guard.armed = 0;
-    guard.caught = info->si_signo;
-    siglongjmp(guard.resume, 1);
-}
-#endif
 
 struct sigaction previousBusAction;
 struct sigaction previousSegvAction;
@@ -211,29 +184,3 @@ bool NativeFilePlatform::GuardViewCopies()
     }();
     return installed;
 }
-
-#if !defined(__x86_64__) && !defined(__i386__)
-__attribute__((noinline)) int HarnoxCopyRangeFromView(void* destination, const void* source, uint32_t length)
-{
-    ViewCopyGuard& guard = copyGuard;
-    guard.begin = reinterpret_cast<uintptr_t>(source);
-    guard.end = guard.begin + length;
-    // The mask is not saved, which would cost a system call per copy: the fault path
-    // unblocks the one signal the handler left blocked.
-    if (sigsetjmp(guard.resume, 0) != 0) {
-        sigset_t caught;
-        sigemptyset(&caught);
-        sigaddset(&caught, guard.caught);
-        pthread_sigmask(SIG_UNBLOCK, &caught, nullptr);
-        return 0;
-    }
-    // The fences keep the compiler from moving the copy out from under the guard.
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    guard.armed = 1;
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    std::memcpy(destination, source, length);
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    guard.armed = 0;
-    return 1;
-}
-#endif
