@@ -1,6 +1,6 @@
 // Faults while a mapped view is read: a file cut short by another program, pages
-// that cannot be read, device errors. The faulting read returns -5 and writes
-// nothing, and the object goes on serving; every other fault still reaches
+// that cannot be read, device errors. The faulting read returns kReadFaulted and
+// writes nothing, and the object goes on serving; every other fault still reaches
 // whoever would have handled it without us.
 #include <gtest/gtest.h>
 
