@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "engine/md5_internal.h"
+#include "engine/md5_variants.h"
 #include "runtime/processor_features.h"
 
 namespace {

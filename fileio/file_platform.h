@@ -21,9 +21,11 @@ struct NativeFilePlatform {
     // The file's size; false when the size cannot be taken.
     static bool QuerySize(FileHandle file, uint64_t& size);
     // A read-only mapping of the whole file; kNoMapping on failure.
-    static MappingHandle CreateMapping(FileHandle file, uint64_t size);
+    static MappingHandle CreateMapping(FileHandle file);
     // A read-only view of `length` bytes at `offset` (a multiple of the granularity);
-    // null on failure, and while the guard below cannot be put in place.
+    // null on failure. A length of 0 maps nothing and fails on every platform (Windows'
+    // own 0, "to the end of the file", is never asked for): unmapping and the window
+    // need the view's length. The guard below must be in place before the first view.
     static const unsigned char* MapView(MappingHandle mapping, uint64_t offset, uint32_t length);
     static void UnmapView(const unsigned char* view, uint32_t length);
     static void CloseMapping(MappingHandle mapping);
@@ -31,7 +33,8 @@ struct NativeFilePlatform {
 
     // Puts the fault guard of CopyFromMappedView in place, once per process, over
     // whatever handlers the process has by then; true when it is in place. Without
-    // it a fault in a copy would end the program, so no view is mapped without it.
+    // it a fault in a copy would end the program, so the mapped file's Open, its one
+    // caller in the program, maps no view until it is in place.
     static bool GuardViewCopies();
     // Copies out of a view that MapView returned (or any memory, once the guard is in
     // place); false, with the destination untouched, when reading the source faults

@@ -6,9 +6,7 @@
 #include <ucontext.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <csetjmp>
 #include <csignal>
 #include <cstring>
 
@@ -54,7 +52,7 @@ bool NativeFilePlatform::QuerySize(FileHandle file, uint64_t& size)
     return true;
 }
 
-NativeFilePlatform::MappingHandle NativeFilePlatform::CreateMapping(FileHandle file, uint64_t)
+NativeFilePlatform::MappingHandle NativeFilePlatform::CreateMapping(FileHandle file)
 {
     // The mapping holds its own reference to the file, as a Windows mapping object does.
     const int fd = ::fcntl(static_cast<int>(file), F_DUPFD_CLOEXEC, 0);
@@ -64,9 +62,6 @@ NativeFilePlatform::MappingHandle NativeFilePlatform::CreateMapping(FileHandle f
 const unsigned char* NativeFilePlatform::MapView(MappingHandle mapping, uint64_t offset, uint32_t length)
 {
     if (length == 0 || offset > static_cast<uint64_t>(INT64_MAX))
-        return nullptr;
-    // Before the first view exists, so that no read of a view goes unguarded.
-    if (!GuardViewCopies())
         return nullptr;
     void* view = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, static_cast<int>(mapping), static_cast<off_t>(offset));
     if (view == MAP_FAILED)
@@ -101,7 +96,6 @@ void NativeFilePlatform::CloseFile(FileHandle file)
 
 namespace {
 
-#if defined(__x86_64__) || defined(__i386__)
 // The copies are those of view_copy.cpp, whose loads are known: the handler sends a
 // fault in one of them to its recovery point, so a copy costs no more than its loads
 // and stores.
@@ -127,30 +121,6 @@ bool ResumeGuardedCopy(const siginfo_t* info, void* context)
     registers[kInstructionRegister] = static_cast<greg_t>(recovery);
     return true;
 }
-#else
-// Elsewhere the copy resumes through a jump buffer, one per thread, which covers
-// the source bytes of the copy in progress. No build of this tree compiles this
-// copy (every one is x86), so no test runs it.
-struct ViewCopyGuard {
-    sigjmp_buf resume;
-    uintptr_t begin;
-    uintptr_t end;
-    volatile sig_atomic_t armed;
-    volatile sig_atomic_t caught;  // the signal that ended the copy
-};
-thread_local ViewCopyGuard copyGuard;
-
-bool ResumeGuardedCopy(const siginfo_t* info, void*)
-{
-    ViewCopyGuard& guard = copyGuard;
-    const uintptr_t address = reinterpret_cast<uintptr_t>(info->si_addr);
-    if (!guard.armed || address < guard.begin || address >= guard.end)
-        return false;
-    guard.armed = 0;
-    guard.caught = info->si_signo;
-    siglongjmp(guard.resume, 1);
-}
-#endif
 
 struct sigaction previousBusAction;
 struct sigaction previousSegvAction;
@@ -214,29 +184,3 @@ bool NativeFilePlatform::GuardViewCopies()
     }();
     return installed;
 }
-
-#if !defined(__x86_64__) && !defined(__i386__)
-__attribute__((noinline)) int HarnoxCopyRangeFromView(void* destination, const void* source, uint32_t length)
-{
-    ViewCopyGuard& guard = copyGuard;
-    guard.begin = reinterpret_cast<uintptr_t>(source);
-    guard.end = guard.begin + length;
-    // The mask is not saved, which would cost a system call per copy: the fault path
-    // unblocks the one signal the handler left blocked.
-    if (sigsetjmp(guard.resume, 0) != 0) {
-        sigset_t caught;
-        sigemptyset(&caught);
-        sigaddset(&caught, guard.caught);
-        pthread_sigmask(SIG_UNBLOCK, &caught, nullptr);
-        return 0;
-    }
-    // The fences keep the compiler from moving the copy out from under the guard.
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    guard.armed = 1;
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    std::memcpy(destination, source, length);
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    guard.armed = 0;
-    return 1;
-}
-#endif

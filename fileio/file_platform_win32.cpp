@@ -46,7 +46,7 @@ bool NativeFilePlatform::QuerySize(FileHandle file, uint64_t& size)
     return true;
 }
 
-NativeFilePlatform::MappingHandle NativeFilePlatform::CreateMapping(FileHandle file, uint64_t)
+NativeFilePlatform::MappingHandle NativeFilePlatform::CreateMapping(FileHandle file)
 {
     HANDLE mapping = CreateFileMappingA(AsHandle(file), nullptr, PAGE_READONLY, 0, 0, nullptr);
     return reinterpret_cast<intptr_t>(mapping);
@@ -54,8 +54,8 @@ NativeFilePlatform::MappingHandle NativeFilePlatform::CreateMapping(FileHandle f
 
 const unsigned char* NativeFilePlatform::MapView(MappingHandle mapping, uint64_t offset, uint32_t length)
 {
-    // Before the first view exists, so that no read of a view goes unguarded.
-    if (!GuardViewCopies())
+    // MapViewOfFile would map a length of 0 to the end of the file.
+    if (length == 0)
         return nullptr;
     void* view = MapViewOfFile(AsHandle(mapping), FILE_MAP_READ, static_cast<DWORD>(offset >> 32),
                                static_cast<DWORD>(offset), length);

@@ -118,14 +118,15 @@ bool BasicMappedFile<Platform>::Open(const std::string& name)
         return false;
     }
 
-    mappingHandle = Platform::CreateMapping(fileHandle, size);
+    mappingHandle = Platform::CreateMapping(fileHandle);
     if (mappingHandle == Platform::kNoMapping) {
         Release();
         return false;
     }
 
     // Without the guard, a fault in a copy out of the view would end the program
-    // instead of failing the read.
+    // instead of failing the read. Asked here alone, before the first view: every
+    // later view belongs to an object that got past this point.
     if (!Platform::GuardViewCopies()) {
         Release();
         return false;

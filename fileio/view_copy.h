@@ -1,13 +1,16 @@
 // The guarded copies out of a mapped view, under NativeFilePlatform::CopyFromMappedView.
-// On x86 they are written in assembly (view_copy.cpp), the same for Windows and POSIX,
+// They are written in assembly for x86 (view_copy.cpp), the same for Windows and POSIX,
 // so that each platform's fault handler can resume a faulting load at a known point
-// (view_copy_x86.h). Elsewhere only POSIX has one: a C++ copy over a jump buffer in
-// file_platform_posix.cpp, which no build of this tree compiles, all being x86.
+// (view_copy_x86.h).
 #pragma once
 
 #include <cstdint>
 
 #include "fileio/file_platform.h"
+
+#if !defined(__x86_64__) && !defined(__i386__)
+#error "the guarded copies out of a mapped view are written for x86 alone"
+#endif
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/asan_interface.h>

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/md5_digest.h"
+#include "engine/md5_variants.h"
 
 namespace {
 

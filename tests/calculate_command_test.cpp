@@ -9,6 +9,7 @@
 
 #include "app/calculate_command.h"
 #include "app/system_clock.h"
+#include "engine/md5_variants.h"
 #include "support/oracle_md5.h"
 #include "tests/fake_form.h"
 #include "tests/flaky_file_platform.h"

@@ -35,11 +35,11 @@ struct FlakyFilePlatform : NativeFilePlatform {
     {
         return !sizeQueryFails && NativeFilePlatform::QuerySize(file, size);
     }
-    static MappingHandle CreateMapping(FileHandle file, uint64_t size)
+    static MappingHandle CreateMapping(FileHandle file)
     {
         if (mappingFails)
             return kNoMapping;
-        const MappingHandle mapping = NativeFilePlatform::CreateMapping(file, size);
+        const MappingHandle mapping = NativeFilePlatform::CreateMapping(file);
         mappingsHeld += mapping != kNoMapping;
         return mapping;
     }

@@ -66,8 +66,8 @@ TEST_F(MappedFileTest, MissingDirectoryAndEmptyFilesDoNotOpenAndSayWhy)
         EXPECT_FALSE(file.Open(path)) << path;
         EXPECT_EQ(outcome, file.LastOpen()) << path;
         EXPECT_EQ(0u, file.Size());
-        EXPECT_EQ(-2, Read(file, 0, 0, got));
-        EXPECT_EQ(-1, Read(file, 0, 1, got));
+        EXPECT_EQ(kReadNoFileOpen, Read(file, 0, 0, got));
+        EXPECT_EQ(kReadLongerThanWindow, Read(file, 0, 1, got));
         EXPECT_EQ(0, FlakyFilePlatform::filesHeld) << "a failed open holds nothing";
     }
 }
@@ -81,8 +81,8 @@ TEST_F(MappedFileTest, OneByteFile)
     EXPECT_EQ(1u, file.WindowLength());
     EXPECT_EQ(1, Read(file, 0, 1, got));
     EXPECT_EQ('Z', got[0]);
-    EXPECT_EQ(-1, Read(file, 0, 2, got));
-    EXPECT_EQ(-3, Read(file, 1, 1, got));
+    EXPECT_EQ(kReadLongerThanWindow, Read(file, 0, 2, got));
+    EXPECT_EQ(kReadPastEndOfFile, Read(file, 1, 1, got));
     EXPECT_EQ(0, Read(file, 1, 0, got));
 }
 
@@ -93,15 +93,15 @@ TEST_F(MappedFileTest, RangesAtTheEndOfTheFileAndNearTheTopOfTheOffsets)
     ASSERT_TRUE(file.Open(folder.Write("f", bytes)));
     EXPECT_EQ(1, Read(file, 299, 1, got));
     EXPECT_EQ(bytes[299], got[0]);
-    EXPECT_EQ(-3, Read(file, 300, 1, got));
-    EXPECT_EQ(-3, Read(file, 299, 2, got));
+    EXPECT_EQ(kReadPastEndOfFile, Read(file, 300, 1, got));
+    EXPECT_EQ(kReadPastEndOfFile, Read(file, 299, 2, got));
     EXPECT_EQ(0, Read(file, 300, 0, got));
-    EXPECT_EQ(-3, Read(file, 301, 0, got));
+    EXPECT_EQ(kReadPastEndOfFile, Read(file, 301, 0, got));
     // Offsets whose sum with the length wraps past 2^64 must not pass as inside the file.
-    EXPECT_EQ(-3, Read(file, ~uint64_t{0}, 1, got));
-    EXPECT_EQ(-3, Read(file, ~uint64_t{0} - 10, 64, got));
-    EXPECT_EQ(-3, Read(file, uint64_t{0} - 300, 300, got));
-    EXPECT_EQ(-3, Read(file, ~uint64_t{0}, 0, got));
+    EXPECT_EQ(kReadPastEndOfFile, Read(file, ~uint64_t{0}, 1, got));
+    EXPECT_EQ(kReadPastEndOfFile, Read(file, ~uint64_t{0} - 10, 64, got));
+    EXPECT_EQ(kReadPastEndOfFile, Read(file, uint64_t{0} - 300, 300, got));
+    EXPECT_EQ(kReadPastEndOfFile, Read(file, ~uint64_t{0}, 0, got));
     EXPECT_EQ(300, Read(file, 0, 300, got));
     EXPECT_EQ(bytes, got);
 }
@@ -181,7 +181,7 @@ TEST_F(MappedFileTest, FailedMoveKeepsTheOldViewServing)
     FlakyMappedFile file;
     ASSERT_TRUE(file.Open(folder.Write("f", bytes)));
     FlakyFilePlatform::mapsBeforeFailure = 0;
-    EXPECT_EQ(-4, Read(file, window + 10, 64, got));
+    EXPECT_EQ(kReadWindowMoveFailed, Read(file, window + 10, 64, got));
     EXPECT_EQ(0u, file.WindowStart());
     EXPECT_EQ(64, Read(file, 1000, 64, got));
     EXPECT_EQ(std::vector<unsigned char>(bytes.begin() + 1000, bytes.begin() + 1064), got);
@@ -198,7 +198,7 @@ TEST_F(MappedFileTest, FirstViewIsHalvedUntilItMapsAndBoundsEveryLaterRead)
     FlakyMappedFile file;
     ASSERT_TRUE(file.Open(folder.Write("f", bytes)));
     EXPECT_EQ(window / 2, file.WindowLength());
-    EXPECT_EQ(-1, Read(file, 0, static_cast<uint32_t>(window / 2 + 1), got));
+    EXPECT_EQ(kReadLongerThanWindow, Read(file, 0, static_cast<uint32_t>(window / 2 + 1), got));
     Md5Digest digest{};
     EXPECT_EQ(1, Md5OfMappedFile(file, digest));
     EXPECT_EQ(OracleMd5Hex(bytes.data(), bytes.size()), HexOf(digest));
@@ -215,8 +215,8 @@ TEST_F(MappedFileTest, WindowHalvedBelowAGranularityNeverReadsOutsideItsView)
     ASSERT_LT(file.WindowLength(), 1000u);
     const uint32_t length = file.WindowLength();
     // The granularity boundary below this range is far from it: the view cannot reach it.
-    EXPECT_EQ(-4, Read(file, granularity - 10, 20, got));
-    EXPECT_EQ(-4, Read(file, granularity + 5 * uint64_t{length}, 8, got));
+    EXPECT_EQ(kReadWindowMoveFailed, Read(file, granularity - 10, 20, got));
+    EXPECT_EQ(kReadWindowMoveFailed, Read(file, granularity + 5 * uint64_t{length}, 8, got));
     EXPECT_EQ(8, Read(file, granularity + 3, 8, got));
     EXPECT_EQ(std::vector<unsigned char>(bytes.begin() + granularity + 3, bytes.begin() + granularity + 11), got);
     Md5Digest digest{};
@@ -247,7 +247,7 @@ TEST_F(MappedFileTest, FailuresWhileOpeningLeaveItClosedAndHoldingNothing)
         FlakyMappedFile file;
         EXPECT_FALSE(file.Open(path));
         EXPECT_EQ(OpenOutcome::Failed, file.LastOpen());
-        EXPECT_EQ(-1, Read(file, 0, 1, got));
+        EXPECT_EQ(kReadLongerThanWindow, Read(file, 0, 1, got));
         EXPECT_EQ(0, FlakyFilePlatform::mappingsHeld);
         FlakyFilePlatform::mapsBeforeFailure = -1;
     }
@@ -276,7 +276,7 @@ TEST_F(MappedFileTest, OpeningAgainReleasesTheFirstFile)
     EXPECT_FALSE(file.Open(folder.PathOf("missing")));
     EXPECT_EQ(0, FlakyFilePlatform::filesHeld);
     EXPECT_EQ(0u, file.Size());
-    EXPECT_EQ(-1, Read(file, 0, 1, got));
+    EXPECT_EQ(kReadLongerThanWindow, Read(file, 0, 1, got));
 }
 
 TEST_F(MappedFileTest, OnlyRegularFilesOpen)
@@ -318,11 +318,12 @@ TEST_F(MappedFileTest, FileDigestMatchesOracleAtEveryLengthToTwoKibAndAtRandomLe
 TEST(NativeFilePlatform, MappingOutlivesItsFileAndClosesNothingElse)
 {
     using P = NativeFilePlatform;
+    ASSERT_TRUE(P::GuardViewCopies());
     ScratchFolder folder;
     const std::vector<unsigned char> bytes = RandomBytes(5000, 12);
     const P::FileHandle file = P::OpenForReading(folder.Write("mapped", bytes).c_str());
     ASSERT_NE(P::kNoFile, file);
-    const P::MappingHandle mapping = P::CreateMapping(file, bytes.size());
+    const P::MappingHandle mapping = P::CreateMapping(file);
     ASSERT_NE(P::kNoMapping, mapping);
     P::CloseFile(file);
     // Opened by other code meanwhile, likely under the number the file had.
@@ -340,6 +341,29 @@ TEST(NativeFilePlatform, MappingOutlivesItsFileAndClosesNothingElse)
     EXPECT_TRUE(P::QuerySize(other, size)) << "closing the mapping closed another file";
     EXPECT_EQ(77u, size);
     P::CloseFile(other);
+}
+
+// One rule on both systems: Windows would map a length of 0 to the end of the file,
+// a view whose length neither unmapping on POSIX nor the window would know.
+TEST(NativeFilePlatform, ViewOfLengthZeroFails)
+{
+    using P = NativeFilePlatform;
+    ASSERT_TRUE(P::GuardViewCopies());
+    ScratchFolder folder;
+    const P::FileHandle file = P::OpenForReading(folder.Write("f", RandomBytes(5000, 14)).c_str());
+    ASSERT_NE(P::kNoFile, file);
+    const P::MappingHandle mapping = P::CreateMapping(file);
+    ASSERT_NE(P::kNoMapping, mapping);
+    const unsigned char* view = P::MapView(mapping, 0, 0);
+    EXPECT_EQ(nullptr, view);
+    if (view != nullptr)
+        P::UnmapView(view, 0);
+    view = P::MapView(mapping, 0, 5000);
+    EXPECT_NE(nullptr, view) << "the mapping maps nothing at all";
+    if (view != nullptr)
+        P::UnmapView(view, 5000);
+    P::CloseMapping(mapping);
+    P::CloseFile(file);
 }
 
 TEST(NativeFilePlatform, SizeQueryOfAnInvalidHandleFails)

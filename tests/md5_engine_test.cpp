@@ -9,6 +9,7 @@
 
 #include "engine/md5_digest.h"
 #include "engine/md5_internal.h"
+#include "engine/md5_variants.h"
 #include "runtime/processor_features.h"
 #include "support/oracle_md5.h"
 #include "tests/recording_file.h"

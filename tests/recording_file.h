@@ -7,12 +7,14 @@
 #include <utility>
 #include <vector>
 
+#include "fileio/mapped_file.h"
+
 struct RecordingFile {
     std::vector<unsigned char> bytes;
     std::vector<std::pair<uint64_t, uint32_t>> reads;
     size_t failingRead = SIZE_MAX;   // index of the read that fails
-    int32_t failureCode = -4;
-    bool zeroReadFails = false;      // a closed file answers a read of 0 bytes with -2
+    int32_t failureCode = kReadWindowMoveFailed;
+    bool zeroReadFails = false;      // a closed file answers a read of 0 bytes with kReadNoFileOpen
 
     uint64_t Size() const { return bytes.size(); }
 
@@ -22,9 +24,9 @@ struct RecordingFile {
         if (reads.size() - 1 == failingRead)
             return failureCode;
         if (count == 0 && zeroReadFails)
-            return -2;
+            return kReadNoFileOpen;
         if (offset > bytes.size() || count > bytes.size() - offset)
-            return -3;
+            return kReadPastEndOfFile;
         if (count != 0)
             std::memcpy(destination, bytes.data() + offset, count);
         return static_cast<int32_t>(count);

@@ -1,6 +1,6 @@
 // Faults while a mapped view is read: a file cut short by another program, pages
-// that cannot be read, device errors. The faulting read returns -5 and writes
-// nothing, and the object goes on serving; every other fault still reaches
+// that cannot be read, device errors. The faulting read returns kReadFaulted and
+// writes nothing, and the object goes on serving; every other fault still reaches
 // whoever would have handled it without us.
 #include <gtest/gtest.h>
 
@@ -727,7 +727,7 @@ bool BusErrorsReportTheirAddress()
 }
 
 // In a process that has copied nothing out of a view yet, the first read of a file
-// that was cut short must already be guarded: mapping the view puts the guard in place.
+// that was cut short must already be guarded: opening it puts the guard in place.
 TEST_F(ViewCopyGuardFreshProcess, FirstReadOfAFileCutShortIsGuarded)
 {
     const bool addressesReported = BusErrorsReportTheirAddress();
