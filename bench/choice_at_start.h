@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "engine/md5_digest.h"
+#include "engine/md5_variants.h"
 #include "runtime/processor_features.h"
 
 // The choice is timed in time-stamp counter ticks: their rate, against the clock, to
