@@ -96,7 +96,6 @@ protected:
 
     HWND Item(int id) const { return GetDlgItem(window, id); }
     std::string Text(int id) const { return TextOf(Item(id)); }
-    std::wstring WideText(int id) const { return WideTextOf(Item(id)); }
     void SetText(int id, const std::string& text) const { SetDlgItemTextA(window, id, text.c_str()); }
     int FocusId() const { return GetFocus() ? GetDlgCtrlID(GetFocus()) : 0; }
 
