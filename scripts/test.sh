@@ -89,7 +89,7 @@ if why_not=$(scripts/runs_x86_32.sh); then runs32=1; else runs32=0; fi
 
 echo
 echo "=== setup's choices"
-check setup .ci/check_setup_choices.sh
+check setup tests/setup_choices_test.sh
 
 if [ "$all" = 1 ]; then
     run_ctest native "x86-64 Linux code, natively"
