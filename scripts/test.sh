@@ -17,7 +17,7 @@
 #   scripts/test.sh --emulate-x86-32    all of it, and where the kernel does not run
 #                                       32-bit x86 code, the i686 Windows tests too:
 #                                       under wine32, its processes emulated by
-#                                       qemu-i386 (.ci/emulate_x86_32.sh, as root;
+#                                       qemu-i386 (scripts/emulate_x86_32.sh, as root;
 #                                       about 2 minutes more, once wine32 is
 #                                       installed). CI's choice on such a machine.
 set -euo pipefail
@@ -68,7 +68,7 @@ run_ctest() {
     echo "=== tests: $dir: $how"
     local runner=()
     if [ "$emulated" = 1 ]; then
-        runner=("$PWD/.ci/emulate_x86_32.sh" run)
+        runner=("$PWD/scripts/emulate_x86_32.sh" run)
     fi
     # The Windows tests under one virtual X server when there is no display.
     if [ -z "${DISPLAY:-}" ] && [ -f "build/$dir/wine-run.sh" ]; then
