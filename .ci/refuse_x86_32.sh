@@ -6,31 +6,31 @@
 #   .ci/refuse_x86_32.sh run COMMAND...   runs COMMAND with 32-bit programs refused,
 #                                         and lets them run again however it ends
 #   .ci/refuse_x86_32.sh status           says whether they are refused now
-# How: a binfmt_misc entry for i386 ELF programs, whose interpreter prints the shell's
-# "Exec format error" and exits 126. The kernel tries binfmt_misc entries before its
-# own ELF loader, so this holds for shells, Wine's 32-bit loader and tests that start
-# themselves again alike. It changes the whole machine while it is on: root only.
+# How: a binfmt_misc entry for i386 ELF programs (scripts/binfmt_i386.sh, as for the
+# emulated pass), whose interpreter prints the shell's "Exec format error" and exits
+# 126. The kernel tries binfmt_misc entries before its own ELF loader, so this holds
+# for shells, Wine's 32-bit loader and tests that start themselves again alike. It
+# changes the whole machine while it is on: root only.
 set -euo pipefail
 
-dir=/proc/sys/fs/binfmt_misc
-entry=$dir/harnox-refuse-i386
+root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/binfmt_i386.sh"
+name=harnox-refuse-i386
+entry=$binfmt_dir/$name
 stub=/usr/local/libexec/harnox-refuse-i386
-probe=$(cd "$(dirname "$0")/.." && pwd)/scripts/runs_x86_32.sh
+probe=$root/scripts/runs_x86_32.sh
 
 on() {
-    [ -f "$dir/register" ] || mount -t binfmt_misc binfmt_misc "$dir"
+    binfmt_mounted
     [ -e "$entry" ] && return 0
     mkdir -p "$(dirname "$stub")"
     printf '#!/bin/sh\necho "$1: cannot execute binary file: Exec format error" >&2\nexit 126\n' >"$stub"
     chmod 755 "$stub"
-    # The ELF header of an i386 executable (class 32-bit, little-endian, machine 3);
-    # the mask lets shared objects and any OS/ABI byte through as well.
-    printf '%s' ':harnox-refuse-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$stub"':' \
-        >"$dir/register"
+    binfmt_register_i386 "$name" "$stub"
 }
 
 off() {
-    if [ -e "$entry" ]; then echo -1 >"$entry"; fi
+    binfmt_remove "$name"
 }
 
 case "${1:-status}" in

@@ -2,7 +2,7 @@
 # Exits 0 when this machine's kernel itself runs 32-bit x86 Linux programs, which
 # wine32 needs to run the 32-bit Windows program natively. Otherwise prints why not
 # and exits 1 when they are refused, 2 when they run only under an emulator (a
-# binfmt_misc entry, such as qemu-user-binfmt's or .ci/emulate_x86_32.sh's, that
+# binfmt_misc entry, such as qemu-user-binfmt's or scripts/emulate_x86_32.sh's, that
 # hands i386 programs to qemu-i386).
 #
 # Whether it does depends on the kernel, not on the packages: so a tiny 32-bit

@@ -5,7 +5,7 @@
 #   scripts/setup.sh --emulate-x86-32 also installs wine32 where the kernel does not
 #                                     run 32-bit x86 code, for the test command's pass
 #                                     of the 32-bit Windows tests under qemu-i386
-# Sourced (as .ci/check_setup_choices.sh does), it only sets its choices: packages,
+# Sourced (as tests/setup_choices_test.sh does), it only sets its choices: packages,
 # keep_out and choice, and the function apt_install.
 #
 # The portable core is also built as Linux i686 code (g++ -m32, with the i386

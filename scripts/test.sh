@@ -17,7 +17,7 @@
 #   scripts/test.sh --emulate-x86-32    all of it, and where the kernel does not run
 #                                       32-bit x86 code, the i686 Windows tests too:
 #                                       under wine32, its processes emulated by
-#                                       qemu-i386 (.ci/emulate_x86_32.sh, as root;
+#                                       qemu-i386 (scripts/emulate_x86_32.sh, as root;
 #                                       about 2 minutes more, once wine32 is
 #                                       installed). CI's choice on such a machine.
 set -euo pipefail
@@ -56,28 +56,36 @@ check() {
     "$verdict" "$part" "${last#"$part: "}"
 }
 
-# run_ctest TREE "what runs how" [ctest arguments]
-# With emulated=1 set, the tree's 32-bit programs run under qemu-i386.
+# run_ctest TREE "what runs how"
+# With emulated=1 set, the tree's 32-bit programs run under qemu-i386. What the tree
+# leaves out is listed first, from where tests/CMakeLists.txt leaves it out.
 emulated=0
 run_ctest() {
     local dir=$1 how=$2
-    shift 2
     local failures=build/$dir/Testing/Temporary/LastTestsFailed.log
     rm -f "$failures"
     echo
     echo "=== tests: $dir: $how"
+    local left_out
+    if ! left_out=$(tests/left_out.py "build/$dir"); then
+        failed "$dir" "what the tree leaves out could not be read (see above)"
+        return
+    fi
+    if [ -n "$left_out" ]; then
+        echo "=== left out here (tests/CMakeLists.txt says why):"
+        echo "$left_out"
+    fi
     local runner=()
     if [ "$emulated" = 1 ]; then
-        runner=("$PWD/.ci/emulate_x86_32.sh" run)
+        runner=("$PWD/scripts/emulate_x86_32.sh" run)
     fi
     # The Windows tests under one virtual X server when there is no display.
     if [ -z "${DISPLAY:-}" ] && [ -f "build/$dir/wine-run.sh" ]; then
         runner+=(xvfb-run -a -s '-screen 0 1280x1024x24')
         echo "=== (under Xvfb, a virtual X server)"
     fi
-    if (cd "build/$dir" && "${runner[@]}" ctest --output-on-failure -j "$(nproc)" "$@"); then
-        local short=${how%%;*}
-        passed "$dir" "${short%% (*}"
+    if (cd "build/$dir" && "${runner[@]}" ctest --output-on-failure -j "$(nproc)"); then
+        passed "$dir" "${how%% (*}"
     elif [ -s "$failures" ]; then
         failed "$dir" "$(cut -d: -f2- "$failures" | paste -sd, - | sed 's/,/, /g')"
     else
@@ -89,20 +97,16 @@ if why_not=$(scripts/runs_x86_32.sh); then runs32=1; else runs32=0; fi
 
 echo
 echo "=== setup's choices"
-check setup .ci/check_setup_choices.sh
+check setup tests/setup_choices_test.sh
 
 if [ "$all" = 1 ]; then
     run_ctest native "x86-64 Linux code, natively"
-    run_ctest native-asan "x86-64 Linux code under AddressSanitizer and UBSan, natively; large_file_test left out" \
-        -E large_file_test
+    run_ctest native-asan "x86-64 Linux code under AddressSanitizer and UBSan, natively"
 fi
 # The shipped program's processor, x87 floating point and the 32-bit copy of views
 # included, on every machine.
 if [ -n "$(sed -n 's/^HARNOX_I686_EMULATOR:STRING=//p' build/native32/CMakeCache.txt)" ]; then
-    run_ctest native32 "i686 Linux code under qemu-i386 emulation; two cases left out there,\
- ViewFaultTest.FileCutShortByAnotherProgramWhileOpen (qemu-user reports a cut file's bus error one page off)\
- and ViewCopyGuard.ThreadsFaultingAtOnceEachRecoverTheirOwnCopy (qemu-user returns from a signal handler\
- with the thread pointer of the thread started last)"
+    run_ctest native32 "i686 Linux code under qemu-i386 emulation"
 else
     run_ctest native32 "i686 Linux code, natively (this machine's kernel runs 32-bit x86 programs)"
 fi
@@ -115,11 +119,7 @@ if [ "$runs32" = 1 ]; then
     run_ctest mingw32 "i686 Windows code, the shipped program's, under wine32"
 elif [ "$emulate" = 1 ]; then
     emulated=1
-    run_ctest mingw32 "i686 Windows code under wine32, emulated by qemu-i386; left out there:\
- view_fault_test's cases that read unreadable memory (qemu-user hands Wine's fault handler trap\
- number -1, so Wine takes every access violation for an illegal instruction), and the cases that\
- browse, bad_input_test's all (the Open dialog waits on COM's RPC service, which Wine does not\
- reliably start under emulation); docs/testing.md names them"
+    run_ctest mingw32 "i686 Windows code under wine32, emulated by qemu-i386"
     emulated=0
 else
     echo

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Asks apt what scripts/setup.sh would install on a fresh machine of this kind, and
-# fails unless wine32 is among it exactly where this machine's kernel runs 32-bit x86
-# code. The test command reports it in its summary. The last line printed says how it
-# went.
+# Setup's choices: asks apt what scripts/setup.sh would install on a fresh machine of
+# this kind, and fails unless wine32 is among it exactly where this machine's kernel
+# runs 32-bit x86 code. The test command runs it and reports it in its summary. The
+# last line printed says how it went.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -3,9 +3,11 @@
 # emulation, so that wine32 runs the i686 Windows tests on a machine whose kernel
 # refuses 32-bit code. The test command's --emulate-x86-32 runs its mingw32 pass
 # through it (as root).
-#   .ci/emulate_x86_32.sh run COMMAND...   runs COMMAND with i386 programs emulated;
-#                                          the emulation is gone however it ends
-# How: a binfmt_misc entry for i386 ELF programs whose interpreter is qemu-i386.
+#   scripts/emulate_x86_32.sh run COMMAND...   runs COMMAND with i386 programs
+#                                              emulated; the emulation is gone
+#                                              however it ends
+# How: a binfmt_misc entry for i386 ELF programs whose interpreter is qemu-i386
+# (scripts/binfmt_i386.sh, as for CI's pass that refuses 32-bit code).
 # Wine starts its own loader again for every process, its services included, so a
 # wrapper around the first start would not do: the kernel must hand each exec over.
 # Flags: F, qemu-i386 is opened once as the entry is made, so it is found whatever
@@ -25,18 +27,11 @@
 # 0x80000000 Wine does not start.
 set -euo pipefail
 
-dir=/proc/sys/fs/binfmt_misc
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/binfmt_i386.sh"
 name=harnox-emulate-i386
 qemu=/usr/bin/qemu-i386
-here=$(cd "$(dirname "$0")" && pwd)
-probe=$here/../scripts/runs_x86_32.sh
-
-register() {
-    # The ELF header of an i386 executable (class 32-bit, little-endian, machine 3);
-    # the mask lets shared objects and any OS/ABI byte through as well.
-    printf '%s' ":$name:M::"'\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$qemu:F" \
-        >"$dir/register"
-}
+probe=$here/runs_x86_32.sh
 
 # Runs COMMAND once the emulation is known to hold.
 run_checked() {
@@ -58,23 +53,23 @@ run)
     [ $# -gt 0 ] || { echo "usage: $0 run COMMAND..." >&2; exit 2; }
     [ -x "$qemu" ] || { echo "emulate_x86_32: $qemu is missing (Debian's qemu-user)" >&2; exit 1; }
     export QEMU_RESERVED_VA=0x81000000
-    if unshare --user --map-root-user --mount sh -c "mount -t binfmt_misc binfmt_misc $dir" 2>/dev/null; then
+    if unshare --user --map-root-user --mount sh -c "mount -t binfmt_misc binfmt_misc $binfmt_dir" 2>/dev/null; then
         exec unshare --user --map-root-user --mount -- "$0" in-namespace "$@"
     fi
-    [ -f "$dir/register" ] || mount -t binfmt_misc binfmt_misc "$dir"
-    if [ ! -e "$dir/$name" ]; then
-        trap 'if [ -e "$dir/$name" ]; then echo -1 >"$dir/$name"; fi' EXIT
+    binfmt_mounted
+    if [ ! -e "$binfmt_dir/$name" ]; then
+        trap 'binfmt_remove "$name"' EXIT
         trap 'exit 130' INT
         trap 'exit 143' TERM
-        register
+        binfmt_register_i386 "$name" "$qemu" F
     fi
     run_checked "$@"
     ;;
 in-namespace)
     # A binfmt_misc of this namespace's own, which starts empty.
     shift
-    mount -t binfmt_misc binfmt_misc "$dir"
-    register
+    mount -t binfmt_misc binfmt_misc "$binfmt_dir"
+    binfmt_register_i386 "$name" "$qemu" F
     run_checked "$@"
     ;;
 *)
