@@ -48,32 +48,11 @@ const char* ExactInThisCodePage(const NameInCodePages& row)
 
 // ---- the chosen path into the ANSI code page ----
 
-TEST(ChosenPath, ConvertsOnlyWhereTheCodePageHoldsEveryCharacter)
-{
-    for (const NameInCodePages& row : kNames) {
-        const char* exact = ExactInThisCodePage(row);
-        char ansi[kChosenPathSize];
-        const bool converted = Win32PathText::ToAnsiExactly(row.name, ansi, sizeof ansi);
-        EXPECT_EQ(exact != nullptr, converted) << row.name[0];
-        if (exact && converted) {
-            EXPECT_EQ(std::string(exact), ansi);
-        }
-    }
-    char ansi[kChosenPathSize];
-    EXPECT_FALSE(Win32PathText::ToAnsiExactly(L"C:\\d\\\xD800.bin", ansi, sizeof ansi)) << "half a surrogate pair";
-    EXPECT_FALSE(Win32PathText::ToAnsiExactly(L"abc", ansi, 3)) << "no room for the zero";
-    EXPECT_TRUE(Win32PathText::ToAnsiExactly(L"abc", ansi, 4));
-}
-
 // The platform's conversion over a volume of the test's own: its short (8.3) names
 // are what the row says.
-struct ScriptedShortNames {
+struct ScriptedShortNames : Win32PathText {
     static inline const wchar_t* shortPath = nullptr;  // null: the volume keeps none
     static inline int asked = 0;
-    static bool ToAnsiExactly(const wchar_t* wide, char* ansi, int size)
-    {
-        return Win32PathText::ToAnsiExactly(wide, ansi, size);
-    }
     static DWORD ShortPath(const wchar_t*, wchar_t* out, DWORD size)
     {
         ++asked;
@@ -92,6 +71,7 @@ TEST(ChosenPath, ShortPathServesOnlyWhereItConvertsExactly)
     // Half a surrogate pair converts exactly in no code page.
     const wchar_t* inexact = L"C:\\d\\\xD800.bin";
     const std::wstring tooLong(3000, L'A');
+    const std::wstring noRoomForTheZero = L"C:\\" + std::wstring(kChosenPathSize - 3, L'a');
     struct Row {
         const wchar_t* path;
         const wchar_t* shortPath;
@@ -103,6 +83,7 @@ TEST(ChosenPath, ShortPathServesOnlyWhereItConvertsExactly)
         {inexact, nullptr, nullptr, 1},                    // the volume keeps no short names
         {inexact, L"C:\\\xD800\\_~1.BIN", nullptr, 1},   // a folder of the path has none
         {inexact, tooLong.c_str(), nullptr, 1},
+        {noRoomForTheZero.c_str(), L"C:\\AAAAAA~1", "C:\\AAAAAA~1", 1},  // the long name fits no ANSI buffer
     };
     for (const Row& row : rows) {
         ScriptedShortNames::shortPath = row.shortPath;

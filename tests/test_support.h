@@ -53,9 +53,4 @@ std::string WindowsPath(std::string path);
 
 // Text of the ANSI code page in wide characters.
 std::wstring WideOf(const std::string& text);
-
-// The ANSI code page that this run of the tests is for, from HARNOX_CODE_PAGE, which
-// CTest sets for the runs in a given code page; 0 where none is set. A run whose
-// code page is another fails at its start.
-unsigned CodePageOfThisRun();
 #endif
