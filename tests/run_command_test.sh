@@ -34,11 +34,13 @@ fail() {
 scripts/run.sh >"$log" 2>&1 &
 run=$!
 
-# The first start makes the Wine prefix, which takes up to a minute or so.
+# The first start makes the Wine prefix, which takes up to a minute or so. The window
+# is named as soon as it is made, before it takes keys; its icon (Wine's _NET_WM_ICON)
+# is set once the dialog is made and shown, so the keys wait for that.
 window=
 for _ in $(seq 900); do
     window=$(xdotool search --name '^Harnox$' 2>/dev/null | head -n 1)
-    [ -n "$window" ] && break
+    [ -n "$window" ] && xprop -id "$window" _NET_WM_ICON 2>/dev/null | grep -q Icon && break
     kill -0 "$run" 2>/dev/null || { wait "$run"; fail "scripts/run.sh ended with status $? before the Harnox window came up"; }
     sleep 0.2
 done
@@ -55,7 +57,6 @@ loader=$(readlink "/proc/$pid/exe" 2>/dev/null)
 # The keys go to the window under the pointer.
 eval "$(xdotool getwindowgeometry --shell "$window")"
 xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
-sleep 0.5
 xdotool key alt+F4
 for _ in $(seq 150); do
     kill -0 "$run" 2>/dev/null || break
