@@ -6,6 +6,9 @@
 #include "engine/md5_variants.h"
 #include "runtime/processor_features.h"
 
+using md5_detail::DigestState;
+using md5_detail::Md5BlocksFunction;
+
 namespace {
 
 Md5BlocksFunction FunctionOf(Md5Variant variant)
@@ -39,7 +42,7 @@ Md5VariantTimes TimeVariants()
         for (int turn = 0; turn < 2; ++turn) {
             const int which = (round + turn) % 2;
             const Md5BlocksFunction compress = FunctionOf(which == 0 ? Md5Variant::Portable : Md5Variant::Avx512);
-            DigestState state = kMd5InitialState;
+            DigestState state = md5_detail::kMd5InitialState;
             const uint64_t start = ReadTimeStampCounter();
             compress(state, blocks, sizeof blocks / 64);
             const uint64_t ticks = ReadTimeStampCounter() - start;
@@ -139,7 +142,7 @@ const char* Md5VariantName(Md5Variant variant)
     return variant == Md5Variant::Avx512 ? "avx512" : "portable";
 }
 
-Md5BlocksFunction Md5ActiveBlocksFunction()
+Md5BlocksFunction md5_detail::Md5ActiveBlocksFunction()
 {
     return CurrentSelection().function.load(std::memory_order_relaxed);
 }
@@ -159,7 +162,7 @@ void Md5Transform(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, const unsi
     d = state.d;
 }
 
-void Md5StoreDigest(const DigestState& state, Md5Digest& digest)
+void md5_detail::Md5StoreDigest(const DigestState& state, Md5Digest& digest)
 {
     const uint32_t words[4] = {state.a, state.b, state.c, state.d};
     for (int w = 0; w < 4; ++w)

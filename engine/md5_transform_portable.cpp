@@ -129,7 +129,7 @@ void CompressBlock(uint32_t& stateA, uint32_t& stateB, uint32_t& stateC, uint32_
 
 }  // namespace
 
-void Md5TransformBlocksPortable(DigestState& state, const unsigned char* blocks, uint64_t count)
+void Md5TransformBlocksPortable(md5_detail::DigestState& state, const unsigned char* blocks, uint64_t count)
 {
     uint32_t a = state.a, b = state.b, c = state.c, d = state.d;
     for (uint64_t i = 0; i < count; ++i)

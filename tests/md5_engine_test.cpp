@@ -17,6 +17,9 @@
 
 namespace {
 
+// The engine's body, whose parts these tests check one by one.
+using namespace md5_detail;
+
 std::vector<Md5Variant> SupportedVariants()
 {
     std::vector<Md5Variant> variants;
