@@ -13,15 +13,9 @@ namespace {
 
 Md5BlocksFunction FunctionOf(Md5Variant variant)
 {
-#if HARNOX_HAVE_AVX512
-    if (variant == Md5Variant::Avx512)
-        return Md5TransformBlocksAvx512;
-#endif
-    (void)variant;
-    return Md5TransformBlocksPortable;
+    return variant == Md5Variant::Avx512 ? Md5TransformBlocksAvx512 : Md5TransformBlocksPortable;
 }
 
-#if HARNOX_HAVE_AVX512
 // Only read where AVX-512 runs, so LFENCE (SSE2) is there too: it holds the count
 // back until the work before it is done.
 uint64_t ReadTimeStampCounter()
@@ -52,19 +46,16 @@ Md5VariantTimes TimeVariants()
     }
     return {fastest[0], fastest[1]};
 }
-#endif
 
 Md5Choice ChooseByTiming()
 {
     Md5Choice choice{Md5Variant::Portable, {0, 0}, 0};
-#if HARNOX_HAVE_AVX512
     if (Md5VariantSupported(Md5Variant::Avx512)) {
         const uint64_t start = ReadTimeStampCounter();
         choice.times = TimeVariants();
         choice.variant = Md5FasterVariant(choice.times);
         choice.ticksSpent = ReadTimeStampCounter() - start;
     }
-#endif
     return choice;
 }
 
@@ -95,11 +86,7 @@ bool Md5VariantSupported(Md5Variant variant)
     case Md5Variant::Portable:
         return true;
     case Md5Variant::Avx512:
-#if HARNOX_HAVE_AVX512
         return Md5Avx512RunsOn(ThisProcessor());
-#else
-        return false;
-#endif
     }
     return false;
 }

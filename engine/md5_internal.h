@@ -17,8 +17,6 @@ void Md5TransformBlocks(md5_detail::DigestState& state, const unsigned char* blo
 // The variants' own functions. The portable one, which every other must agree with,
 // writes out the 64 steps with their constants and rotations as immediates.
 void Md5TransformBlocksPortable(md5_detail::DigestState& state, const unsigned char* blocks, uint64_t count);
-#if HARNOX_HAVE_AVX512
 // AVX-512 (F + VL) on one 32-bit lane: VPROLD rotates, VPTERNLOGD computes each
 // round function in one instruction.
 void Md5TransformBlocksAvx512(md5_detail::DigestState& state, const unsigned char* blocks, uint64_t count);
-#endif
