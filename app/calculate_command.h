@@ -15,7 +15,7 @@
 #include <string>
 
 #include "engine/md5_digest.h"
-#include "fileio/mapped_file.h"
+#include "fileio/native_mapped_file.h"
 
 // The full-width comma in these texts is stored as its code page 936 bytes, A3 AC,
 // and written unchanged whatever the system's code page.

@@ -6,14 +6,14 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "bench/processor_signature.h"
 #include "engine/md5_variants.h"
 #include "runtime/processor_features.h"
 
 // The choice is timed in time-stamp counter ticks: their rate, against the clock, to
-// show it in milliseconds too. 0 where there is no such counter.
+// show it in milliseconds too.
 inline double TicksPerSecond()
 {
-#if defined(__i386__) || defined(__x86_64__)
     using Clock = std::chrono::steady_clock;
     auto ticks = [] {
         uint32_t low, high;
@@ -26,9 +26,6 @@ inline double TicksPerSecond()
     while (seconds(start) < 0.1) {
     }
     return static_cast<double>(ticks() - first) / seconds(start);
-#else
-    return 0;
-#endif
 }
 
 inline void PrintChoiceAtStart()

@@ -35,7 +35,7 @@
 #include "bench/choice_at_start.h"
 #include "engine/md5_digest.h"
 #include "engine/md5_variants.h"
-#include "fileio/mapped_file.h"
+#include "fileio/native_mapped_file.h"
 #include "support/oracle_md5.h"
 #include "support/report.h"
 

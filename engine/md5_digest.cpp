@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-uint64_t BuildFinalBlocks(unsigned char (&tailCopy)[128], uint64_t length, unsigned char (&finalArea)[128])
+uint64_t md5_detail::BuildFinalBlocks(unsigned char (&tailCopy)[128], uint64_t length, unsigned char (&finalArea)[128])
 {
     const uint64_t bitCount = length * 8;  // modulo 2^64, as MD5 appends it
     uint64_t padLength = (0 - 8 - length) & 63;
@@ -35,6 +35,7 @@ uint64_t BuildFinalBlocks(unsigned char (&tailCopy)[128], uint64_t length, unsig
 
 int Md5OfBuffer(const void* data, uint64_t length, Md5Digest& digest)
 {
+    using namespace md5_detail;
     const unsigned char* bytes = static_cast<const unsigned char*>(data);
     unsigned char tailCopy[128] = {};
     unsigned char finalArea[128];

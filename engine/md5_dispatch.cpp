@@ -6,19 +6,16 @@
 #include "engine/md5_variants.h"
 #include "runtime/processor_features.h"
 
+using md5_detail::DigestState;
+using md5_detail::Md5BlocksFunction;
+
 namespace {
 
 Md5BlocksFunction FunctionOf(Md5Variant variant)
 {
-#if HARNOX_HAVE_AVX512
-    if (variant == Md5Variant::Avx512)
-        return Md5TransformBlocksAvx512;
-#endif
-    (void)variant;
-    return Md5TransformBlocksPortable;
+    return variant == Md5Variant::Avx512 ? Md5TransformBlocksAvx512 : Md5TransformBlocksPortable;
 }
 
-#if HARNOX_HAVE_AVX512
 // Only read where AVX-512 runs, so LFENCE (SSE2) is there too: it holds the count
 // back until the work before it is done.
 uint64_t ReadTimeStampCounter()
@@ -39,7 +36,7 @@ Md5VariantTimes TimeVariants()
         for (int turn = 0; turn < 2; ++turn) {
             const int which = (round + turn) % 2;
             const Md5BlocksFunction compress = FunctionOf(which == 0 ? Md5Variant::Portable : Md5Variant::Avx512);
-            DigestState state = kMd5InitialState;
+            DigestState state = md5_detail::kMd5InitialState;
             const uint64_t start = ReadTimeStampCounter();
             compress(state, blocks, sizeof blocks / 64);
             const uint64_t ticks = ReadTimeStampCounter() - start;
@@ -49,19 +46,16 @@ Md5VariantTimes TimeVariants()
     }
     return {fastest[0], fastest[1]};
 }
-#endif
 
 Md5Choice ChooseByTiming()
 {
     Md5Choice choice{Md5Variant::Portable, {0, 0}, 0};
-#if HARNOX_HAVE_AVX512
     if (Md5VariantSupported(Md5Variant::Avx512)) {
         const uint64_t start = ReadTimeStampCounter();
         choice.times = TimeVariants();
         choice.variant = Md5FasterVariant(choice.times);
         choice.ticksSpent = ReadTimeStampCounter() - start;
     }
-#endif
     return choice;
 }
 
@@ -92,11 +86,7 @@ bool Md5VariantSupported(Md5Variant variant)
     case Md5Variant::Portable:
         return true;
     case Md5Variant::Avx512:
-#if HARNOX_HAVE_AVX512
         return Md5Avx512RunsOn(ThisProcessor());
-#else
-        return false;
-#endif
     }
     return false;
 }
@@ -139,7 +129,7 @@ const char* Md5VariantName(Md5Variant variant)
     return variant == Md5Variant::Avx512 ? "avx512" : "portable";
 }
 
-Md5BlocksFunction Md5ActiveBlocksFunction()
+Md5BlocksFunction md5_detail::Md5ActiveBlocksFunction()
 {
     return CurrentSelection().function.load(std::memory_order_relaxed);
 }
@@ -159,7 +149,7 @@ void Md5Transform(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, const unsi
     d = state.d;
 }
 
-void Md5StoreDigest(const DigestState& state, Md5Digest& digest)
+void md5_detail::Md5StoreDigest(const DigestState& state, Md5Digest& digest)
 {
     const uint32_t words[4] = {state.a, state.b, state.c, state.d};
     for (int w = 0; w < 4; ++w)

@@ -7,6 +7,10 @@
 
 #include "engine/md5_digest.h"
 
+// The engine's body alone: callers see these because the file digest is compiled in
+// them, and call only what md5_digest.h declares.
+namespace md5_detail {
+
 // The four chaining words A, B, C, D, in that order.
 struct DigestState {
     uint32_t a;
@@ -33,6 +37,8 @@ inline constexpr uint64_t kOneBlockLayout = ~uint64_t{0};
 // the number of whole blocks that come before them, or kOneBlockLayout.
 uint64_t BuildFinalBlocks(unsigned char (&tailCopy)[128], uint64_t length, unsigned char (&finalArea)[128]);
 
+}  // namespace md5_detail
+
 template <class File>
 int Md5OfMappedFile(File& file, Md5Digest& digest)
 {
@@ -42,7 +48,7 @@ int Md5OfMappedFile(File& file, Md5Digest& digest)
     alignas(64) unsigned char blockBuffer[64] = {};
     unsigned char finalArea[128];
     const uint64_t size = file.Size();
-    DigestState state = kMd5InitialState;
+    md5_detail::DigestState state = md5_detail::kMd5InitialState;
 
     const uint64_t tailOffset = size > 128 ? size - 128 : 0;
     const uint32_t tailLength = static_cast<uint32_t>(size - tailOffset);
@@ -52,10 +58,10 @@ int Md5OfMappedFile(File& file, Md5Digest& digest)
         return 0;
     }
 
-    const uint64_t count = BuildFinalBlocks(tailCopy, size, finalArea);
+    const uint64_t count = md5_detail::BuildFinalBlocks(tailCopy, size, finalArea);
     // Taken once, so that a block costs its read and the compression alone.
-    const Md5BlocksFunction transform = Md5ActiveBlocksFunction();
-    if (count == kOneBlockLayout) {
+    const md5_detail::Md5BlocksFunction transform = md5_detail::Md5ActiveBlocksFunction();
+    if (count == md5_detail::kOneBlockLayout) {
         transform(state, finalArea, 1);
     } else {
         for (uint64_t i = 0; i < count; ++i) {
@@ -67,6 +73,6 @@ int Md5OfMappedFile(File& file, Md5Digest& digest)
         }
         transform(state, finalArea, 2);
     }
-    Md5StoreDigest(state, digest);
+    md5_detail::Md5StoreDigest(state, digest);
     return 1;
 }

@@ -48,7 +48,7 @@ constexpr int kI = 0x39;  // c XOR (b OR NOT d)
 // 32-bit Windows callers may hand over a stack aligned to 4 bytes only.
 __attribute__((force_align_arg_pointer))
 #endif
-void Md5TransformBlocksAvx512(DigestState& state, const unsigned char* blocks, uint64_t count)
+void Md5TransformBlocksAvx512(md5_detail::DigestState& state, const unsigned char* blocks, uint64_t count)
 {
     __m128i a = _mm_cvtsi32_si128(static_cast<int>(state.a));
     __m128i b = _mm_cvtsi32_si128(static_cast<int>(state.b));

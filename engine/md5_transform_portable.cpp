@@ -3,6 +3,9 @@
 
 #include <cstring>
 
+// Every build is x86: the message words are loaded in the processor's own order.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "MD5's words are little-endian, as the processor's");
+
 namespace {
 
 // Little-endian load from any address; compilers turn this into one plain load.
@@ -10,9 +13,6 @@ inline uint32_t LoadWord(const unsigned char* p)
 {
     uint32_t word;
     std::memcpy(&word, p, sizeof word);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    word = __builtin_bswap32(word);
-#endif
     return word;
 }
 
@@ -129,7 +129,7 @@ void CompressBlock(uint32_t& stateA, uint32_t& stateB, uint32_t& stateC, uint32_
 
 }  // namespace
 
-void Md5TransformBlocksPortable(DigestState& state, const unsigned char* blocks, uint64_t count)
+void Md5TransformBlocksPortable(md5_detail::DigestState& state, const unsigned char* blocks, uint64_t count)
 {
     uint32_t a = state.a, b = state.b, c = state.c, d = state.d;
     for (uint64_t i = 0; i < count; ++i)

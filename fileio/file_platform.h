@@ -39,8 +39,6 @@ struct NativeFilePlatform {
     // Copies out of a view that MapView returned (or any memory, once the guard is in
     // place); false, with the destination untouched, when reading the source faults
     // (the file shrank, or its device failed). A fault anywhere else is not caught.
-    // Inline, in view_copy.h with the copies it chooses between.
+    // Inline, in native_mapped_file.h, over the copies of view_copy.h it chooses between.
     static bool CopyFromMappedView(void* destination, const unsigned char* source, uint32_t length);
 };
-
-#include "fileio/view_copy.h"

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "fileio/file_platform.h"
+#include "fileio/view_copy.h"
 #include "fileio/view_copy_x86.h"
 #include "runtime/processor_features.h"
 

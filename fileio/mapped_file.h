@@ -1,14 +1,13 @@
 // A read-only window over one file: serves copies of byte ranges at 64-bit
 // offsets through one mapped view of at most 64 allocation granularities, moved
 // over the file as the reads require, so that files of any size can be read by a
-// 32-bit process.
+// 32-bit process. Written over any platform of file_platform.h's shape and knowing
+// none: the program's own, MappedFile, is bound in native_mapped_file.h.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 #include <string>
-
-#include "fileio/file_platform.h"
 
 // What the last Open found; lets a caller tell an existing empty file, which
 // Open also answers with false, from a file that could not be opened or mapped.
@@ -74,8 +73,6 @@ private:
     uint32_t viewLength = 0;
     OpenOutcome lastOpen = OpenOutcome::NotOpened;
 };
-
-using MappedFile = BasicMappedFile<NativeFilePlatform>;
 
 template <class Platform>
 void BasicMappedFile<Platform>::Release()

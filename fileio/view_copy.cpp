@@ -1,6 +1,6 @@
 // Copies out of a mapped view that leave the destination untouched when the view
-// fails under them (fileio/view_copy.h). On x86 the copies are written in assembly,
-// the same for Windows and POSIX, so that a fault in one of their loads can be resumed
+// fails under them (fileio/view_copy.h). The copies are written in assembly, the
+// same for Windows and POSIX, so that a fault in one of their loads can be resumed
 // at a known point: each platform's handler (file_platform_*.cpp) asks RecoveryPointOf
 // in view_copy_x86.h where, and checks the address against the source registers.
 #include "fileio/view_copy.h"

@@ -1,4 +1,5 @@
-// The guarded copies out of a mapped view, under NativeFilePlatform::CopyFromMappedView.
+// The guarded copies out of a mapped view, under NativeFilePlatform::CopyFromMappedView
+// (native_mapped_file.h).
 // They are written in assembly for x86 (view_copy.cpp), the same for Windows and POSIX,
 // so that each platform's fault handler can resume a faulting load at a known point
 // (view_copy_x86.h).
@@ -6,14 +7,8 @@
 
 #include <cstdint>
 
-#include "fileio/file_platform.h"
-
 #if !defined(__x86_64__) && !defined(__i386__)
 #error "the guarded copies out of a mapped view are written for x86 alone"
-#endif
-
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/asan_interface.h>
 #endif
 
 // The copies' entry points; each returns 1, or 0 after a fault in its source that the
@@ -23,7 +18,7 @@ extern "C" int HarnoxCopyRangeFromView(void* destination, const void* source, ui
     asm("harnox_copy_range_from_view");
 #if defined(__x86_64__)
 extern "C" int HarnoxCopyBlockFromView(void* destination, const void* source) asm("harnox_copy_block_from_view");
-#elif defined(__i386__)
+#else
 // Through four XMM registers, or where the processor or the system lacks them
 // through the x87 unit's eight exact 64-bit integer loads and stores.
 extern "C" int HarnoxCopyBlockFromViewXmm(void* destination, const void* source)
@@ -38,24 +33,3 @@ extern bool viewBlockCopyUsesXmm;
 // find lost pages before writing, so that only a fault that begins during their copy
 // leaves the destination written in part.
 bool CopyFromViewAnyLength(void* destination, const unsigned char* source, uint32_t length);
-
-// A 64-byte block, the digest's every read but the tail, is loaded whole into
-// registers and then stored; other lengths take CopyFromViewAnyLength.
-inline bool NativeFilePlatform::CopyFromMappedView(void* destination, const unsigned char* source, uint32_t length)
-{
-#if defined(__SANITIZE_ADDRESS__)
-    // The copies store from assembly, which AddressSanitizer does not see.
-    if (void* overflow = __asan_region_is_poisoned(destination, length))
-        __asan_report_error(__builtin_return_address(0), __builtin_frame_address(0), __builtin_frame_address(0),
-                            overflow, 1, length);
-#endif
-#if defined(__x86_64__)
-    if (length == 64)
-        return HarnoxCopyBlockFromView(destination, source) != 0;
-#elif defined(__i386__)
-    if (length == 64)
-        return (viewBlockCopyUsesXmm ? HarnoxCopyBlockFromViewXmm(destination, source)
-                                     : HarnoxCopyBlockFromViewX87(destination, source)) != 0;
-#endif
-    return CopyFromViewAnyLength(destination, source, length);
-}

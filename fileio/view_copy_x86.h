@@ -6,7 +6,6 @@
 
 #include <cstdint>
 
-#if defined(__x86_64__) || defined(__i386__)
 extern "C" const char harnoxCopyRangeLoadWide[] asm("harnox_copy_range_load_wide");
 extern "C" const char harnoxCopyRangeLoadByte[] asm("harnox_copy_range_load_byte");
 extern "C" const char harnoxCopyRecover[] asm("harnox_copy_recover");
@@ -40,5 +39,3 @@ inline uintptr_t RecoveryPointOf(uintptr_t instruction)
 #endif
     return 0;
 }
-
-#endif

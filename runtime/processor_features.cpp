@@ -1,13 +1,10 @@
 // Reads CPUID and XGETBV once (runtime/processor_features.h).
 #include "runtime/processor_features.h"
 
-#if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>
-#endif
 
 namespace {
 
-#if defined(__i386__) || defined(__x86_64__)
 // XCR0. Written as the mnemonic in inline assembly, which the assembler takes
 // whatever instruction sets the compiler is told of; only the _xgetbv intrinsic
 // would need -mxsave. It faults unless the system has set OSXSAVE.
@@ -35,12 +32,6 @@ ProcessorFeatures Read()
     }
     return cpu;
 }
-#else
-ProcessorFeatures Read()
-{
-    return ProcessorFeatures{};
-}
-#endif
 
 }  // namespace
 
@@ -48,17 +39,4 @@ const ProcessorFeatures& ThisProcessor()
 {
     static const ProcessorFeatures cpu = Read();
     return cpu;
-}
-
-uint32_t ProcessorFamily(const ProcessorFeatures& cpu)
-{
-    const uint32_t family = (cpu.signature >> 8) & 0xF;
-    return family == 0xF ? family + ((cpu.signature >> 20) & 0xFF) : family;
-}
-
-uint32_t ProcessorModel(const ProcessorFeatures& cpu)
-{
-    const uint32_t family = (cpu.signature >> 8) & 0xF;
-    const uint32_t model = (cpu.signature >> 4) & 0xF;
-    return family == 0x6 || family == 0xF ? model + (((cpu.signature >> 16) & 0xF) << 4) : model;
 }

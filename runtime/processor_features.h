@@ -17,9 +17,5 @@ struct ProcessorFeatures {
 // XCR0's bit for the XMM registers.
 inline constexpr uint64_t kSavedXmmState = uint64_t{1} << 1;
 
-// Read on first use, then kept; all zero on a processor without CPUID (or not x86).
+// Read on first use, then kept; all zero on a processor without CPUID.
 const ProcessorFeatures& ThisProcessor();
-
-// The display family and model that vendors name processors by (extended fields included).
-uint32_t ProcessorFamily(const ProcessorFeatures& cpu);
-uint32_t ProcessorModel(const ProcessorFeatures& cpu);

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "fileio/file_platform.h"
+#include "fileio/native_mapped_file.h"
 
 struct FlakyFilePlatform : NativeFilePlatform {
     static inline uint32_t longestMappableView = UINT32_MAX;  // longer views fail to map

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/md5_digest.h"
-#include "fileio/mapped_file.h"
+#include "fileio/native_mapped_file.h"
 #include "support/oracle_md5.h"
 #include "tests/flaky_file_platform.h"
 #include "tests/test_support.h"

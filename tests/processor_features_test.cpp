@@ -1,7 +1,7 @@
 // The display family and model that the measuring tools print, from CPUID 1's EAX.
 #include <gtest/gtest.h>
 
-#include "runtime/processor_features.h"
+#include "bench/processor_signature.h"
 
 namespace {
 
