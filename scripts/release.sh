@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes the release of the commit this clone is at, one zip for Windows users:
-#   release/harnox-VERSION.zip, VERSION being the one in res/harnox.rc's version block
+#   release/harnox-VERSION.zip, VERSION being the top CMakeLists.txt's project(VERSION)
 # holding
 #   harnox.exe          the shipped PE32 program, dist/harnox.exe
 #   64-bit/harnox.exe   the 64-bit program, dist/x64/harnox.exe
@@ -16,10 +16,23 @@
 # a fixed order, with the commit's time and fixed permissions, compressed by Debian's
 # Python and zlib.
 #
-#   scripts/release.sh                              the release
-#   scripts/release.sh --pack ZIP COMMIT SECONDS    only packs this tree's dist/ into
-#       ZIP as the release of COMMIT made at SECONDS since 1970, checking nothing:
-#       what the release and the reproducible-build test share
+# With a code-signing certificate the zip's programs are dist/'s signed with
+# Authenticode (osslsigncode): a SHA-1 signature that Windows XP SP3 and Vista check,
+# with a SHA-256 one nested in it for later Windows, both made at the commit's time;
+# every signature is verified, and each signed program must be dist/'s bytes but for
+# the fields that signing changes, before the zip is written (docs/releases.md).
+#   --sign PKCS12          the certificate and its key, a PKCS#12 file
+#   --password-file FILE   the file whose first line is PKCS12's password
+#   --ca FILE              the roots its chain is verified against (PEM; default:
+#                          Debian's, /etc/ssl/certs/ca-certificates.crt)
+#   --timestamp URL        an RFC 3161 timestamp server, which makes the signatures
+#                          outlive the certificate; one not reached refuses the release
+#
+#   scripts/release.sh [signing options]            the release
+#   scripts/release.sh [signing options] --pack ZIP COMMIT SECONDS
+#       only packs (and signs) this tree's dist/ into ZIP as the release of COMMIT
+#       made at SECONDS since 1970, checking nothing of the tree: what the release
+#       and the reproducible-build test share
 set -euo pipefail
 
 refuse() {
@@ -28,45 +41,131 @@ refuse() {
     exit 1
 }
 
-pack_only=0
-if [ "${1:-}" = --pack ]; then
-    [ $# = 4 ] || { echo "usage: $0 [--pack ZIP COMMIT SECONDS]" >&2; exit 2; }
-    pack_only=1
-    pack_zip=$(realpath -m "$2")
-    pack_commit=$3
-    pack_time=$4
-elif [ $# != 0 ]; then
-    echo "usage: $0 [--pack ZIP COMMIT SECONDS]" >&2
+usage() {
+    echo "usage: $0 [--sign PKCS12 --password-file FILE [--ca FILE] [--timestamp URL]] [--pack ZIP COMMIT SECONDS]" >&2
     exit 2
+}
+pkcs12= password_file= roots=/etc/ssl/certs/ca-certificates.crt timestamp= pack_only=0
+while [ $# != 0 ]; do
+    case "$1" in
+    --sign | --password-file | --ca | --timestamp) [ $# -ge 2 ] || usage ;;&
+    --sign) pkcs12=$(realpath -m "$2") ;;
+    --password-file) password_file=$(realpath -m "$2") ;;
+    --ca) roots=$(realpath -m "$2") ;;
+    --timestamp) timestamp=$2 ;;
+    --pack)
+        [ $# = 4 ] || usage
+        pack_only=1 pack_zip=$(realpath -m "$2") pack_commit=$3 pack_time=$4
+        shift 2 ;;
+    *) usage ;;
+    esac
+    shift 2
+done
+if [ -n "$pkcs12" ] && [ -z "$password_file" ]; then
+    refuse "--sign needs --password-file: the password is read from a file, never from the command line"
+elif [ -z "$pkcs12" ] && { [ -n "$password_file" ] || [ -n "$timestamp" ]; }; then
+    refuse "--password-file and --timestamp sign, and need --sign"
 fi
 cd "$(dirname "$0")/.."
 
-# The version the programs report in their properties. The resource script names it
-# four times (FILEVERSION, PRODUCTVERSION and the two strings); a zip named by one of
-# them must not hold programs that say another.
-mentions=$(sed -n -e 's/^\(FILE\|PRODUCT\)VERSION *\([0-9]*\), *\([0-9]*\), *\([0-9]*\), *\([0-9]*\) *$/\2.\3.\4.\5/p' \
-    -e 's/^ *VALUE "\(File\|Product\)Version", "\(.*\)" *$/\2/p' res/harnox.rc)
-version=$(sort -u <<<"$mentions")
-if [ "$(wc -l <<<"$mentions")" != 4 ] || [ "$(wc -l <<<"$version")" != 1 ] ||
-    ! grep -Eqx '[0-9]+(\.[0-9]+){3}' <<<"$version"; then
-    refuse "res/harnox.rc does not give one version: FILEVERSION, PRODUCTVERSION, FileVersion and ProductVersion must each name the same four numbers; found: $(tr "\n" " " <<<"$mentions")"
-fi
+# The version the programs report in their properties, written once: the resource
+# script takes it from the same line.
+version=$(sed -n 's/^project(Harnox VERSION \([^ )]*\).*/\1/p' CMakeLists.txt)
+grep -Eqx '[0-9]+(\.[0-9]+){3}' <<<"$version" ||
+    refuse "CMakeLists.txt's project(Harnox VERSION ...) does not give a version of four numbers; found: '$version'"
 
-# pack ZIP COMMIT SECONDS: dist/'s programs, the text and the sums into ZIP.
+# sign SECONDS: dist/'s programs signed into $work/signed/ at SECONDS since 1970, each
+# signature verified and each program checked to be dist/'s bytes and the signature.
+sign() {
+    local program log=$work/sign.log
+    local stamp=()
+    [ -z "$timestamp" ] || stamp=(-ts "$timestamp")
+    [ -r "$pkcs12" ] || refuse "the certificate $pkcs12 cannot be read"
+    [ -r "$password_file" ] || refuse "the password file $password_file cannot be read"
+    [ -r "$roots" ] || refuse "the roots $roots cannot be read"
+    for program in harnox.exe x64/harnox.exe; do
+        mkdir -p "$(dirname "$work/signed/$program")"
+        # osslsigncode's log names files and errors, never the password it read.
+        if ! osslsigncode sign -pkcs12 "$pkcs12" -readpass "$password_file" -h sha1 -time "$1" "${stamp[@]}" \
+                -in "dist/$program" -out "$work/sha1.exe" >"$log" 2>&1 ||
+            ! osslsigncode sign -pkcs12 "$pkcs12" -readpass "$password_file" -nest -h sha256 -time "$1" "${stamp[@]}" \
+                -in "$work/sha1.exe" -out "$work/signed/$program" >>"$log" 2>&1; then
+            cat "$log" >&2
+            if grep -q 'timestamping failed' "$log"; then
+                refuse "the timestamp server $timestamp gave no timestamp (see above), and no release is signed without the one asked for"
+            fi
+            refuse "dist/$program could not be signed with $pkcs12 (see above: a wrong password, or no code-signing key in it)"
+        fi
+        rm -f "$work/sha1.exe"
+        osslsigncode verify -in "$work/signed/$program" -CAfile "$roots" >"$log" 2>&1 || {
+            cat "$log" >&2
+            refuse "the signatures of $program do not verify against $roots (see above)"
+        }
+        /usr/bin/python3 - "dist/$program" "$work/signed/$program" <<'EOF' || refuse "the signed $program is not dist/$program with a signature"
+import struct, sys
+
+# Signing writes the PE checksum and the certificate table's entry of the data
+# directory, and appends the table at the end, after zeros up to an 8-byte boundary.
+unsigned, signed = (open(path, "rb").read() for path in sys.argv[1:])
+def fields(image):
+    optional = struct.unpack_from("<I", image, 0x3C)[0] + 24
+    directories = optional + (96 if struct.unpack_from("<H", image, optional)[0] == 0x10B else 112)
+    return optional + 64, directories + 4 * 8  # CheckSum, DataDirectory[SECURITY]
+checksum, table_entry = fields(unsigned)
+table_at, table_size = struct.unpack_from("<II", signed, table_entry)
+def without_fields(image):
+    image = bytearray(image)
+    image[checksum:checksum + 4] = bytes(4)
+    image[table_entry:table_entry + 8] = bytes(8)
+    return image
+problem = None
+if fields(signed) != (checksum, table_entry):
+    problem = "its headers are not where dist/'s are"
+elif unsigned[table_entry:table_entry + 8] != bytes(8):
+    problem = "dist/'s program has a certificate table already"
+elif without_fields(signed[:len(unsigned)]) != without_fields(unsigned):
+    problem = "it differs from dist/'s outside the PE checksum and the certificate table's directory entry"
+elif table_at < len(unsigned) or signed[len(unsigned):table_at] != bytes(table_at - len(unsigned)):
+    problem = "something other than zeros lies between dist/'s bytes and the certificate table"
+elif table_size < 8 or table_at + table_size != len(signed):
+    problem = f"the certificate table ({table_size} bytes at {table_at}) does not end the file"
+if problem:
+    sys.exit(f"release: {sys.argv[2]}: {problem}")
+EOF
+    done
+    echo "release: both programs signed with $pkcs12 (SHA-1, and SHA-256 nested)${timestamp:+, timestamped by $timestamp}; their signatures verify against $roots"
+}
+
+# pack ZIP COMMIT SECONDS: the programs (signed, or dist/'s), the text and the sums
+# into ZIP.
 pack() {
+    local programs=dist
+    if [ -n "$pkcs12" ]; then
+        sign "$3"
+        programs=$work/signed
+    else
+        echo "release: the programs are not signed (no --sign given)"
+    fi
     # Debian's own Python, whose zlib is Debian's, whatever else is on the PATH: the
     # compressed bytes must not depend on the machine.
-    /usr/bin/python3 - "$1" "$version" "$2" "$3" <<'EOF'
+    /usr/bin/python3 - "$1" "$version" "$2" "$3" "$programs" <<'EOF'
 import hashlib, sys, time, zipfile
 
-zip_path, version, commit, seconds = sys.argv[1:]
+zip_path, version, commit, seconds, programs = sys.argv[1:]
 files = {}
-for name, path in (("harnox.exe", "dist/harnox.exe"), ("64-bit/harnox.exe", "dist/x64/harnox.exe")):
+for name, path in (("harnox.exe", f"{programs}/harnox.exe"), ("64-bit/harnox.exe", f"{programs}/x64/harnox.exe")):
     with open(path, "rb") as program:
         files[name] = program.read()
 def sha256(name):
     return hashlib.sha256(files[name]).hexdigest()
 
+signature = "" if programs == "dist" else """Both programs are signed (Authenticode). On Windows, the file's Properties
+show a Digital Signatures tab with the signer; in PowerShell (Windows 7 and
+later): Get-AuthenticodeSignature harnox.exe, 64-bit\\harnox.exe
+A signature that is missing or not valid means the file is not the one that
+was published.
+
+"""
 readme = f"""Harnox {version}
 
 Harnox shows the MD5 digest of a typed text or of a whole file of any size
@@ -106,7 +205,7 @@ with the download as well: the ones in the zip came with it.
 - Older Windows (XP, Vista) have no such command: check the files on another
   machine before you copy them over.
 
-Built from commit {commit} of Harnox's sources. The build is
+{signature}Built from commit {commit} of Harnox's sources. The build is
 reproducible: built again from that commit, the programs come out the same
 to the byte, with the same digests.
 """
@@ -126,6 +225,8 @@ with zipfile.ZipFile(zip_path, "w") as archive:
 EOF
 }
 
+work=$(mktemp -d "${TMPDIR:-/tmp}/harnox-release.XXXXXX")
+trap 'rm -rf "$work"' EXIT
 if [ "$pack_only" = 1 ]; then
     pack "$pack_zip" "$pack_commit" "$pack_time"
     exit 0
@@ -143,8 +244,6 @@ zip=release/harnox-$version.zip
 
 scripts/setup.sh
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/harnox-release.XXXXXX")
-trap 'rm -rf "$work"' EXIT
 echo "release: building dist/ (scripts/build_programs.sh)"
 scripts/build_programs.sh >"$work/build.log" 2>&1 || { cat "$work/build.log"; refuse "the programs did not build"; }
 

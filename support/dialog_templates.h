@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "harnox_version.h"
 #include "res/resource.h"
 
 struct TemplateValues {
@@ -46,7 +47,7 @@ inline constexpr TemplateValues kAboutTemplate = {"About Harnox Velkora", 0x90C8
 // picture's size.
 inline constexpr TemplateControl kAboutControls[] = {
     {65535, 0x82, "Static", "", 0x5001000E, 0, 6, 5, 43, 39},
-    {65535, 0x82, "Static", "Harnoxen    v1.02", 0x50020000, 0, 56, 6, 121, 8},
+    {65535, 0x82, "Static", HARNOX_ABOUT_PRODUCT_LINE, 0x50020000, 0, 56, 6, 121, 8},
     {65535, 0x82, "Static", "MD5 of a text or a file, free to use.", 0x50020000, 0, 56, 24, 124, 8},
 };
 

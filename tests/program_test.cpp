@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "harnox_version.h"
 #include "res/resource.h"
 #include "runtime/stack_guard.h"
 #include "support/oracle_md5.h"
@@ -576,7 +577,21 @@ TEST_P(ProgramFile, FilterStringHasEighteenCharactersWithItsOwnNul)
     EXPECT_EQ('\0', text[14]);
 }
 
-TEST_P(ProgramFile, VersionBlockIs1002InChineseCodePage936)
+// The version is written once, in the top CMakeLists.txt, and reaches the programs
+// through the generated header; here it must be the release's 1.0.0.2, so that a
+// version raised there is raised here too, on purpose, never by accident.
+const DWORD kVersionMs = HARNOX_VERSION_MAJOR << 16 | HARNOX_VERSION_MINOR;
+const DWORD kVersionLs = HARNOX_VERSION_PATCH << 16 | HARNOX_VERSION_TWEAK;
+
+TEST(Version, IsTheReleasedOneWhereverTheProgramsTakeIt)
+{
+    EXPECT_EQ(0x00010000u, kVersionMs);
+    EXPECT_EQ(0x00000002u, kVersionLs);
+    EXPECT_STREQ("1.0.0.2", HARNOX_VERSION_TEXT);
+    EXPECT_STREQ("Harnoxen    v1.02", HARNOX_ABOUT_PRODUCT_LINE);
+}
+
+TEST_P(ProgramFile, VersionBlockIsTheVersionInChineseCodePage936)
 {
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
@@ -587,10 +602,10 @@ TEST_P(ProgramFile, VersionBlockIs1002InChineseCodePage936)
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(0x00010000u, fixed->dwFileVersionMS);
-    EXPECT_EQ(0x00000002u, fixed->dwFileVersionLS);
-    EXPECT_EQ(0x00010000u, fixed->dwProductVersionMS);
-    EXPECT_EQ(0x00000002u, fixed->dwProductVersionLS);
+    EXPECT_EQ(kVersionMs, fixed->dwFileVersionMS);
+    EXPECT_EQ(kVersionLs, fixed->dwFileVersionLS);
+    EXPECT_EQ(kVersionMs, fixed->dwProductVersionMS);
+    EXPECT_EQ(kVersionLs, fixed->dwProductVersionLS);
     EXPECT_EQ(0u, fixed->dwFileFlagsMask);
     EXPECT_EQ(0u, fixed->dwFileFlags);
     EXPECT_EQ(0x00040004u, fixed->dwFileOS);
@@ -606,8 +621,8 @@ TEST_P(ProgramFile, VersionBlockIs1002InChineseCodePage936)
     EXPECT_EQ(0x03A8, translation[1]);
 
     const std::pair<const char*, const char*> strings[] = {
-        {"FileDescription", "MD5 Velkora"}, {"FileVersion", "1.0.0.2"},         {"InternalName", "Harnox"},
-        {"OriginalFilename", "harnox.exe"}, {"ProductName", "Harnoxen"},        {"ProductVersion", "1.0.0.2"},
+        {"FileDescription", "MD5 Velkora"}, {"FileVersion", HARNOX_VERSION_TEXT}, {"InternalName", "Harnox"},
+        {"OriginalFilename", "harnox.exe"}, {"ProductName", "Harnoxen"},          {"ProductVersion", HARNOX_VERSION_TEXT},
     };
     for (const auto& [key, expected] : strings) {
         char* value = nullptr;

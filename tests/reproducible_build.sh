@@ -4,10 +4,15 @@
 # as the ones in dist/: nothing of the time or place of a build is in them. Then the
 # release zip (scripts/release.sh), packed in both places, must be the same bytes, and
 # its sums must hold for the files beside them, the programs being those of dist/.
+# Signed with a throwaway certificate, made here, the release must be the same bytes
+# in both places too, its signatures must verify and its programs run under Wine
+# (through WINE_RUN, the 64-bit tree's, and its WINDOW_DRIVER).
 #
-#   tests/reproducible_build.sh REPOSITORY
+#   tests/reproducible_build.sh REPOSITORY WINE_RUN WINDOW_DRIVER
 set -euo pipefail
 repository=$(cd "$1" && pwd)
+wine_run=$2
+window_driver=$3
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/harnox-again.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -55,6 +60,74 @@ if [ "$(grep -c $'\r$' "$readme")" != "$(wc -l <"$readme")" ] || [ -n "$(tail -c
     status=1
 fi
 
+# A throwaway CA and a code-signing certificate of it, in a PKCS#12 file.
+ca=$work/ca
+mkdir "$ca"
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=Harnox-test-CA -keyout "$ca/ca.key" -out "$ca/ca.pem" \
+    -addext basicConstraints=critical,CA:true -addext keyUsage=critical,keyCertSign 2>/dev/null
+openssl req -newkey rsa:2048 -nodes -subj /CN=Harnox-test-signer -keyout "$ca/signer.key" -out "$ca/signer.csr" 2>/dev/null
+printf '%s\n' basicConstraints=CA:false keyUsage=critical,digitalSignature extendedKeyUsage=codeSigning >"$ca/signer.ext"
+openssl x509 -req -days 2 -in "$ca/signer.csr" -CA "$ca/ca.pem" -CAkey "$ca/ca.key" -CAcreateserial \
+    -extfile "$ca/signer.ext" -out "$ca/signer.pem" 2>/dev/null
+echo 'a password of the test' >"$ca/password"
+openssl pkcs12 -export -inkey "$ca/signer.key" -in "$ca/signer.pem" -certfile "$ca/ca.pem" -passout "file:$ca/password" \
+    -out "$ca/signer.p12"
+signing=(--sign "$ca/signer.p12" --password-file "$ca/password" --ca "$ca/ca.pem")
+
+"$repository/scripts/release.sh" "${signing[@]}" --pack "$work/here-signed.zip" 0123456789ab 1796847287
+"$copy/scripts/release.sh" "${signing[@]}" --pack "$work/there-signed.zip" 0123456789ab 1796847287
+cmp "$work/here-signed.zip" "$work/there-signed.zip" || { echo "differs: the signed release zip"; status=1; }
+signed=$work/signed
+/usr/bin/python3 -m zipfile -e "$work/here-signed.zip" "$signed"
+(cd "$signed" && sha256sum --strict -c SHA256SUMS) || status=1
+for program in harnox.exe 64-bit/harnox.exe; do
+    osslsigncode verify -in "$signed/$program" -CAfile "$ca/ca.pem" >"$work/verify.log" 2>&1 ||
+        { cat "$work/verify.log"; status=1; }
+    grep -q 'Number of verified signatures: 2' "$work/verify.log" || { echo "$program: not two signatures"; status=1; }
+done
+/usr/bin/python3 -c 'import sys; d = bytearray(open(sys.argv[1], "rb").read()); d[0x400] ^= 1; open(sys.argv[2], "wb").write(d)' \
+    "$signed/harnox.exe" "$work/flipped.exe"
+if osslsigncode verify -in "$work/flipped.exe" -CAfile "$ca/ca.pem" >/dev/null 2>&1; then
+    echo "a signed program with one byte flipped still verifies"
+    status=1
+fi
+
+# The signed programs start and digest a file through their window: the 64-bit one,
+# and the PE32 where this machine runs 32-bit code.
+head -c 100000 /dev/urandom >"$work/data"
+expected=$(md5sum <"$work/data" | cut -c1-32)
+programs=(64-bit/harnox.exe)
+if "$repository/scripts/runs_x86_32.sh" >/dev/null; then
+    programs+=(harnox.exe)
+else
+    echo "not run: the signed PE32, since this machine's kernel does not run 32-bit x86 code"
+fi
+for program in "${programs[@]}"; do
+    shown=$("$wine_run" "$window_driver" "Z:${signed//\//\\}\\${program//\//\\}" "Z:${work//\//\\}\\data" | tr -d '\r')
+    if [ "${shown%% *}" = "${expected^^}" ]; then
+        echo "same: the digest the signed $program shows"
+    else
+        echo "the signed $program shows \"$shown\", md5sum $expected"
+        status=1
+    fi
+done
+
+# No signed release with a wrong password, nor with a timestamp server out of reach.
+echo 'not the password' >"$ca/wrong"
+for refused in "--password-file $ca/wrong" "--timestamp http://127.0.0.1:9/"; do
+    # shellcheck disable=SC2086 # the option and its value are two words
+    if "$repository/scripts/release.sh" "${signing[@]}" $refused --pack "$work/refused.zip" 0123456789ab 1796847287 \
+        >"$work/refusal.log" 2>&1 || [ -e "$work/refused.zip" ] || ! grep -q 'refused: ' "$work/refusal.log"; then
+        echo "release.sh did not refuse a signed release with $refused:"
+        cat "$work/refusal.log"
+        status=1
+    fi
+done
+if grep -rq 'a password of the test' "$work"/*.log; then
+    echo "release.sh printed the certificate's password"
+    status=1
+fi
+
 # A tree with a change not yet committed gets no release: no commit builds it.
 git -C "$copy" init -q
 git -C "$copy" add -A
@@ -66,11 +139,11 @@ if "$copy/scripts/release.sh" 2>"$work/refusal.log" || [ -e "$copy/release" ] ||
     cat "$work/refusal.log"
     status=1
 fi
-# Nor do programs whose version strings disagree with the number the zip is named by.
-sed -i 's/VALUE "FileVersion", "[0-9.]*"/VALUE "FileVersion", "0.0.0.1"/' "$copy/res/harnox.rc"
-if "$copy/scripts/release.sh" --pack "$work/disagreeing.zip" 0123456789ab 1796847287 2>/dev/null ||
-    [ -e "$work/disagreeing.zip" ]; then
-    echo "release.sh packed programs whose version strings disagree"
+# Nor a version that a version block cannot hold.
+sed -i 's/^project(Harnox VERSION [0-9.]*/project(Harnox VERSION 1.0.2/' "$copy/CMakeLists.txt"
+if "$copy/scripts/release.sh" --pack "$work/three-numbers.zip" 0123456789ab 1796847287 2>/dev/null ||
+    [ -e "$work/three-numbers.zip" ]; then
+    echo "release.sh packed a release of version 1.0.2, not four numbers"
     status=1
 fi
 exit $status
