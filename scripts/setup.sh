@@ -27,7 +27,7 @@ packages=(
     wine wine64 xvfb xauth x11-utils xdotool
     googletest libgtest-dev libssl-dev libbenchmark-dev
     clang-14 libclang-rt-14-dev
-    coreutils openssl python3
+    coreutils openssl python3 osslsigncode
     g++-multilib libssl-dev:i386 qemu-user
     locales fonts-wqy-microhei
 )
