@@ -53,13 +53,13 @@ int32_t ElapsedMilliseconds(int64_t start, int64_t end, int64_t frequency)
     return static_cast<int32_t>(milliseconds);
 }
 
-void FormatDigestText(const Md5Digest& digest, char (&text)[kSourceReadSize])
+void FormatDigestText(const Md5Digest& digest, char (&text)[kTextBufferSize])
 {
     for (int i = 0; i < 16; ++i)
         std::snprintf(text + 2 * i, sizeof text - 2 * i, "%02X", digest.bytes[i]);
 }
 
-void AppendTiming(int32_t milliseconds, char (&text)[kSourceReadSize])
+void AppendTiming(int32_t milliseconds, char (&text)[kTextBufferSize])
 {
     const size_t used = std::strlen(text);
     std::snprintf(text + used, sizeof text - used, ":%0d ms used", static_cast<int>(milliseconds));

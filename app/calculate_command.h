@@ -1,5 +1,5 @@
 // What Calc MD5 does: which input wins, the length limit on typed text, the timing
-// of file digests and every text shown in the MD5 field.
+// of file digests and which text the MD5 field shows when.
 //
 // The command runs against any form and clock of this shape:
 //   form.ReadSource(buffer, size), form.ReadFile(buffer, size): copy at most
@@ -14,36 +14,21 @@
 #include <cstdio>
 #include <string>
 
+#include "app/field_texts.h"
 #include "engine/md5_digest.h"
 #include "fileio/native_mapped_file.h"
 
-// The full-width comma in these texts is stored as its code page 936 bytes, A3 AC,
-// and written unchanged whatever the system's code page.
-inline constexpr char kWaitingText[] = "Running MD5 Calc\xA3\xACPlease Waiting...";
-inline constexpr char kSourceTooLongFormat[] = "Sorry\xA3\xACthe source string cannot over %d bytes length";
-inline constexpr char kFileCannotBeOpenedText[] = "Sorry\xA3\xACthe file cannot be opened";
-inline constexpr char kFileCannotBeReadText[] = "Sorry\xA3\xACthe file cannot be read";
-
-inline constexpr int kFieldBufferSize = 4096;
-// A Source of up to this many bytes is hashed; a longer one is refused.
-inline constexpr int kLongestSource = 4094;
-// The Source is read with one byte more of room than a field buffer. Windows' read
-// of a field into the ANSI code page copies whole characters only, so within 4096
-// bytes a text of 4096 bytes (2048 double-byte characters) reads as its first 4094
-// and would pass for one within the limit; with 4097 bytes of room a text of 4095
-// bytes or more always reads as at least 4095, however the read stops.
-inline constexpr int kSourceReadSize = kFieldBufferSize + 1;
-
 // Milliseconds between two counter readings: the 64-bit difference as a double,
-// divided by the frequency first, times 1000, truncated toward zero. Times that do
-// not fit a signed 32-bit number show as its largest value.
+// divided by the frequency first, times 1000, truncated toward zero. Times beyond
+// the range of a signed 32-bit number are held at its ends, its largest or its
+// smallest value; a time that is not a number (no frequency, no span) shows as 0.
 int32_t ElapsedMilliseconds(int64_t start, int64_t end, int64_t frequency);
 
 // Writes the 32 upper-case hex digits of the digest and a terminating zero.
-void FormatDigestText(const Md5Digest& digest, char (&text)[kSourceReadSize]);
+void FormatDigestText(const Md5Digest& digest, char (&text)[kTextBufferSize]);
 
 // Appends ":<milliseconds> ms used" after the digest text.
-void AppendTiming(int32_t milliseconds, char (&text)[kSourceReadSize]);
+void AppendTiming(int32_t milliseconds, char (&text)[kTextBufferSize]);
 
 // Returns true when a digest was computed and shown. `File` is the mapped file
 // reader; tests may put one over a failing platform in its place.
@@ -52,10 +37,10 @@ bool CalculateCommand(Form& form, Clock& clock)
 {
     File file;
     Md5Digest digest{};
-    char text[kSourceReadSize];  // the Source, then the File, then what the MD5 field shows
+    char text[kTextBufferSize];  // the Source, then the File, then what the MD5 field shows
 
     form.WriteMd5(kWaitingText);
-    const int sourceLength = form.ReadSource(text, kSourceReadSize);
+    const int sourceLength = form.ReadSource(text, kTextBufferSize);
     if (sourceLength > 0) {
         if (sourceLength > kLongestSource) {
             std::snprintf(text, sizeof text, kSourceTooLongFormat, kLongestSource);

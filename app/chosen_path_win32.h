@@ -1,11 +1,11 @@
-// The path of the file chosen in the Open dialog, as the ANSI code page holds it: the
-// fields, the calculate command and the file reader all take ANSI text.
+// The path of a chosen file (through the Open dialog or dropped), as the ANSI code page
+// holds it: the fields, the calculate command and the file reader all take ANSI text.
 //
-// The dialog is asked in wide characters, as the platform holds names, because its
-// ANSI answer is made with Windows' best-fit conversion: a character the code page
-// lacks becomes a look-alike (U+0101 and U+FF41 become "a", U+2215 "/"), so that the
-// path can name another file beside the chosen one. Here a path is taken only where
-// its conversion is exact.
+// The dialog and the drop are asked in wide characters, as the platform holds names,
+// because their ANSI answers are made with Windows' best-fit conversion: a character
+// the code page lacks becomes a look-alike (U+0101 and U+FF41 become "a", U+2215
+// "/"), so that the path can name another file beside the chosen one. Here a path is
+// taken only where its conversion is exact.
 //
 // The conversion runs over any text platform of this shape (all static):
 //   ToAnsiExactly(wide, ansi, size) -> bool: `wide` in the ANSI code page, with its
@@ -43,3 +43,9 @@ bool AnsiPathOfChosenFile(const wchar_t* path, char (&ansi)[kChosenPathSize])
         return false;
     return PathText::ToAnsiExactly(shortPath, ansi, kChosenPathSize);
 }
+
+// Takes `path`, a file the user chose or dropped, into the window's fields: File
+// shows its ANSI path, Source and MD5 are emptied and the focus goes to Calc MD5.
+// Returns 1; or 0 where no ANSI path names the file, and then File keeps its text
+// and the MD5 field says so.
+int TakeChosenFile(HWND window, const wchar_t* path);

@@ -9,7 +9,7 @@
 
 #include <cstring>
 
-#include "app/calculate_command.h"
+#include "app/field_texts.h"
 #include "res/resource.h"
 
 // The text that the latest copy read from the MD5 field, and its length. Program-wide,

@@ -1,8 +1,9 @@
-// The dialog shell: the main window, its message loop, the About box and the
-// actions behind the Browse... and Copyto clipboard buttons.
+// The dialog shell: the main window, its message loop, the About box, the actions
+// behind the Browse... and Copyto clipboard buttons, and files dropped on the window.
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 // The program module: every resource (templates, icon, filter string) is loaded
 // through it. The entry function stores it before the window is created.
@@ -28,3 +29,10 @@ int BrowseForFile(HWND window);
 
 // Puts the MD5 field's whole text on the clipboard as plain text.
 void CopyResultToClipboard(HWND window);
+
+// Lets files be dropped anywhere on the window, Source included; once, as it is made.
+void AcceptDroppedFiles(HWND window);
+// Takes a drop on the window: one file as Browse... takes a chosen one; anything else
+// leaves File and Source as they are and says why in the MD5 field, and a window
+// disabled under a modal box is left as it is. Always releases the drop; returns 0.
+INT_PTR TakeDroppedFiles(HWND window, HDROP drop);

@@ -10,6 +10,7 @@ namespace {
 
 INT_PTR OnInitDialog(HWND window)
 {
+    AcceptDroppedFiles(window);
     // Appended right after Close, with no separator; the result only tells the
     // platform to leave the initial focus to it.
     return AppendMenuA(GetSystemMenu(window, FALSE), MF_STRING, IDM_ABOUT, "About...");
@@ -74,6 +75,8 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return OnCommand(window, wParam);
     case WM_SYSCOMMAND:
         return OnSysCommand(window, wParam);
+    case WM_DROPFILES:
+        return TakeDroppedFiles(window, reinterpret_cast<HDROP>(wParam));
     case WM_CLOSE:
         return OnClose(window);
     case WM_DESTROY:

@@ -1,5 +1,7 @@
 #include "tests/dialog_shell_support.h"
 
+#include <shlobj.h>
+
 #include <cstring>
 #include <vector>
 
@@ -155,6 +157,33 @@ void MainWindowTest::Press(UINT key)
     const UINT scan = MapVirtualKeyA(key, 0);
     PostMessageA(target, WM_KEYDOWN, key, 1 | (scan << 16));
     PostMessageA(target, WM_KEYUP, key, 1 | (scan << 16) | (1u << 30) | (1u << 31));
+    pump.Run(window);
+}
+
+HDROP MakeDrop(const std::vector<std::wstring>& names, size_t slack)
+{
+    std::wstring list;
+    for (const std::wstring& name : names)
+        list += name + L'\0';
+    list += L'\0';
+    const size_t bytes = sizeof(DROPFILES) + list.size() * sizeof(wchar_t) + slack;
+    const HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(block));
+    if (!drop) {
+        ADD_FAILURE() << "no memory for a drop of " << bytes << " bytes";
+        return nullptr;
+    }
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    std::memcpy(drop + 1, list.data(), list.size() * sizeof(wchar_t));
+    GlobalUnlock(block);
+    return static_cast<HDROP>(block);
+}
+
+void MainWindowTest::Drop(HWND target, const std::vector<std::wstring>& names, size_t slack)
+{
+    // Posted, as the system posts it, so that it goes through the program's loop.
+    EXPECT_TRUE(PostMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(names, slack)), 0));
     pump.Run(window);
 }
 

@@ -8,18 +8,22 @@
 #include <utility>
 #include <vector>
 
+// How a field's read stops when the text does not fit: as the plain bytes it has
+// room for, as Wine's read does in code page 936 (it keeps a cut character's lead
+// byte), or in whole characters, as Windows' read does: in code page 936, where a
+// lead byte is 81 to FE and its character two bytes, or where the code page is
+// UTF-8, whose characters take up to 4 bytes.
+enum class Reads { Bytes, WholeCharactersIn936, WholeCharactersInUtf8 };
+
 // Fields that behave as a dialog's edit fields do: a read copies at most size - 1
-// bytes and a zero, and reports how many bytes it copied. With wholeCharacters, as
-// Windows' read in code page 936 does, a double-byte character (lead byte 81 to FE)
-// that does not fit is left out whole; Wine's read keeps its lead byte, as the
-// plain form does.
+// bytes and a zero, and reports how many bytes it copied.
 struct FakeForm {
-    explicit FakeForm(std::string sourceText = "", std::string fileText = "", bool wholeCharacterReads = false)
-        : source(std::move(sourceText)), file(std::move(fileText)), wholeCharacters(wholeCharacterReads) {}
+    explicit FakeForm(std::string sourceText = "", std::string fileText = "", Reads fieldReads = Reads::Bytes)
+        : source(std::move(sourceText)), file(std::move(fileText)), reads(fieldReads) {}
 
     std::string source;
     std::string file;
-    bool wholeCharacters;
+    Reads reads;
     std::string md5;
     std::vector<std::string> md5Writes;
     int fileReads = 0;
@@ -37,8 +41,14 @@ struct FakeForm {
     int Copy(const std::string& field, char* buffer, int size) const
     {
         int count = static_cast<int>(field.size()) < size - 1 ? static_cast<int>(field.size()) : size - 1;
-        if (wholeCharacters && count < static_cast<int>(field.size()) && EndsInLeadByte(field, count))
-            --count;
+        if (count < static_cast<int>(field.size())) {
+            if (reads == Reads::WholeCharactersIn936 && EndsInLeadByte(field, count))
+                --count;
+            // The first byte left out continues a character: that character is left out whole.
+            while (reads == Reads::WholeCharactersInUtf8 && count > 0 &&
+                   (static_cast<unsigned char>(field[static_cast<size_t>(count)]) & 0xC0) == 0x80)
+                --count;
+        }
         std::memcpy(buffer, field.data(), static_cast<size_t>(count));
         buffer[count] = '\0';
         return count;

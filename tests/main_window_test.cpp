@@ -31,8 +31,11 @@ TEST_F(MainWindowTemplate, WindowIsTheCentredTopLevelDialogOfTheTemplate)
     EXPECT_EQ(kMainTemplate.style, style & ~static_cast<DWORD>(WS_CLIPSIBLINGS)) << std::hex << style;
     EXPECT_EQ(0u, style & (WS_POPUP | WS_CHILD | WS_MAXIMIZEBOX | WS_THICKFRAME));
     // DS_MODALFRAME shows as WS_EX_DLGMODALFRAME; every dialog is a control parent.
+    // The window accepts dropped files from when it is made, which the template does
+    // not ask for.
     const DWORD exStyle = static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE));
-    EXPECT_EQ(kMainTemplate.exStyle | WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, exStyle) << std::hex << exStyle;
+    EXPECT_EQ(kMainTemplate.exStyle | WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT | WS_EX_ACCEPTFILES, exStyle)
+        << std::hex << exStyle;
 
     RECT client{};
     GetClientRect(window, &client);

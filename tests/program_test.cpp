@@ -265,7 +265,7 @@ TEST_P(ProgramFile, IsAGuiProgramForItsProcessorThatImportsOnlyWindowsOwnDlls)
     std::set<std::string> dlls;
     for (const auto& import : Imports())
         dlls.insert(import.first);
-    EXPECT_EQ((std::set<std::string>{"COMDLG32.DLL", "KERNEL32.DLL", "MSVCRT.DLL", "USER32.DLL"}), dlls);
+    EXPECT_EQ((std::set<std::string>{"COMDLG32.DLL", "KERNEL32.DLL", "MSVCRT.DLL", "SHELL32.DLL", "USER32.DLL"}), dlls);
 }
 
 // Functions checked, one by one, to exist in the DLLs of Windows XP SP3 (and of XP x64
@@ -278,7 +278,7 @@ const std::map<std::string, std::set<std::string>> kFunctionsOfWindowsXp = {
     {"KERNEL32.DLL",
      {"AddVectoredExceptionHandler", "CloseHandle", "CreateFileA", "CreateFileMappingA", "CreateSemaphoreW",
       "DeleteCriticalSection", "EnterCriticalSection", "FreeLibrary", "GetCurrentProcess", "GetCurrentProcessId",
-      "GetACP", "GetCurrentThreadId", "GetFileSize", "GetLastError", "GetModuleHandleA", "GetModuleHandleW",
+      "GetACP", "GetFileAttributesW", "GetCurrentThreadId", "GetFileSize", "GetLastError", "GetModuleHandleA", "GetModuleHandleW",
       "GetProcAddress", "GetShortPathNameW", "GetStartupInfoA", "GetSystemInfo", "GetSystemTimeAsFileTime",
       "GetTickCount",
       "GlobalAlloc", "GlobalFree", "GlobalLock", "GlobalUnlock", "InitializeCriticalSection", "IsDBCSLeadByteEx",
@@ -287,6 +287,7 @@ const std::map<std::string, std::set<std::string>> kFunctionsOfWindowsXp = {
       "ReleaseSemaphore", "RemoveVectoredExceptionHandler", "RtlCaptureContext", "SetLastError",
       "SetUnhandledExceptionFilter", "Sleep", "TerminateProcess", "TlsAlloc", "TlsFree", "TlsGetValue", "TlsSetValue",
       "UnmapViewOfFile", "VirtualProtect", "VirtualQuery", "WaitForSingleObject", "WideCharToMultiByte", "lstrcpyA"}},
+    {"SHELL32.DLL", {"DragAcceptFiles", "DragFinish", "DragQueryFileW"}},
     {"MSVCRT.DLL",
      {"___lc_codepage_func", "___mb_cur_max_func", "__getmainargs", "__initenv", "__iob_func", "__mb_cur_max",
       "__p__acmdln", "__p__commode", "__p__fmode", "__set_app_type", "__setusermatherr", "_acmdln", "_amsg_exit",
@@ -295,14 +296,17 @@ const std::map<std::string, std::set<std::string>> kFunctionsOfWindowsXp = {
       "memcpy", "memmove", "memset", "realloc", "setlocale", "signal", "strchr", "strcmp", "strerror", "strlen",
       "strncmp", "vfprintf", "wcscmp", "wcslen"}},
     {"USER32.DLL",
-     {"AppendMenuA", "CloseClipboard", "CreateDialogParamA", "DestroyWindow", "DialogBoxParamA", "DispatchMessageA",
-      "EmptyClipboard", "EndDialog", "GetDlgItem", "GetDlgItemTextA", "GetMessageA", "GetSystemMenu",
-      "IsDialogMessageA", "LoadIconA", "LoadStringA", "LoadStringW", "OpenClipboard", "PostMessageA", "PostQuitMessage",
-      "SendMessageA", "SetClipboardData", "SetDlgItemTextA", "SetFocus", "TranslateMessage"}},
+     {"AppendMenuA", "CallWindowProcA", "CloseClipboard", "CreateDialogParamA", "DestroyWindow", "DialogBoxParamA", "DispatchMessageA",
+      "EmptyClipboard", "EndDialog", "GetDlgItem", "GetDlgItemTextA", "GetMessageA", "GetParent",
+      "GetSystemMenu", "IsDialogMessageA", "IsWindowEnabled", "LoadIconA", "LoadStringA", "LoadStringW", "OpenClipboard", "PostMessageA", "PostQuitMessage",
+      "SendMessageA", "SetClipboardData", "SetDlgItemTextA", "SetFocus", "SetWindowLongA", "TranslateMessage"}},
 };
-// The 64-bit program's unwinding imports, in KERNEL32 of every 64-bit Windows.
-const std::set<std::string> kFunctionsOfWindowsXpX64 = {"RtlLookupFunctionEntry", "RtlUnwindEx", "RtlVirtualUnwind",
-                                                        "__C_specific_handler"};
+// The 64-bit program's own imports, in every 64-bit Windows: unwinding, and the
+// pointer-sized form of SetWindowLongA, which 32-bit Windows names by that.
+const std::map<std::string, std::set<std::string>> kFunctionsOfWindowsXpX64 = {
+    {"KERNEL32.DLL", {"RtlLookupFunctionEntry", "RtlUnwindEx", "RtlVirtualUnwind", "__C_specific_handler"}},
+    {"USER32.DLL", {"SetWindowLongPtrA"}},
+};
 
 TEST_P(ProgramFile, ImportsOnlyFunctionsThatWindowsXpHas)
 {
@@ -311,7 +315,9 @@ TEST_P(ProgramFile, ImportsOnlyFunctionsThatWindowsXpHas)
     for (const auto& [dll, function] : imports) {
         const auto known = kFunctionsOfWindowsXp.find(dll);
         const bool onXp = known != kFunctionsOfWindowsXp.end() && known->second.count(function) != 0;
-        const bool onXpX64 = GetParam() && dll == "KERNEL32.DLL" && kFunctionsOfWindowsXpX64.count(function) != 0;
+        const auto knownX64 = kFunctionsOfWindowsXpX64.find(dll);
+        const bool onXpX64 =
+            GetParam() && knownX64 != kFunctionsOfWindowsXpX64.end() && knownX64->second.count(function) != 0;
         EXPECT_TRUE(onXp || onXpX64) << dll << " " << function << " is not known to exist on Windows XP";
     }
 }
