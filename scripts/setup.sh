@@ -24,7 +24,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 packages=(
     cmake ninja-build g++ pkg-config
     mingw-w64 binutils-mingw-w64
-    wine wine64 xvfb xauth x11-utils xdotool
+    wine wine64 xvfb xauth x11-utils xdotool python3-xlib
     googletest libgtest-dev libssl-dev libbenchmark-dev
     clang-14 libclang-rt-14-dev
     coreutils openssl python3 osslsigncode
