@@ -9,8 +9,8 @@
 // through it. The entry function stores it before the window is created.
 extern HINSTANCE programInstance;
 
-// Creates the modeless main window from its template and gives it the program's
-// icon, big and small.
+// Creates the modeless main window from its template, lets files be dropped on it
+// and gives it the program's icon, big and small.
 HWND CreateMainWindow();
 
 // Runs the thread's messages, each through DeliverMessage, until the quit message;
@@ -30,7 +30,7 @@ int BrowseForFile(HWND window);
 // Puts the MD5 field's whole text on the clipboard as plain text.
 void CopyResultToClipboard(HWND window);
 
-// Lets files be dropped anywhere on the window, Source included; once, as it is made.
+// Lets files be dropped anywhere on the window, Source included; once for each window.
 void AcceptDroppedFiles(HWND window);
 // Takes a drop on the window: one file as Browse... takes a chosen one; anything else
 // leaves File and Source as they are and says why in the MD5 field, and a window

@@ -50,6 +50,8 @@ void AcceptDroppedFiles(HWND window)
 
 INT_PTR TakeDroppedFiles(HWND window, HDROP drop)
 {
+    if (!drop)
+        return 0;  // a message of no drop, which any program may send: nothing to take or release
     // While the About box or the Open dialog is up the window is disabled, and a drop
     // must not change what stands behind it.
     if (IsWindowEnabled(window)) {

@@ -10,7 +10,6 @@ namespace {
 
 INT_PTR OnInitDialog(HWND window)
 {
-    AcceptDroppedFiles(window);
     // Appended right after Close, with no separator; the result only tells the
     // platform to leave the initial focus to it.
     return AppendMenuA(GetSystemMenu(window, FALSE), MF_STRING, IDM_ABOUT, "About...");
@@ -90,6 +89,9 @@ HWND CreateMainWindow()
 {
     // The template is visible and centred: nothing else shows or places the window.
     const HWND window = CreateDialogParamA(programInstance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0);
+    // Here rather than on WM_INITDIALOG, which may come again: Source's procedure is
+    // taken over once.
+    AcceptDroppedFiles(window);
     const HICON icon = LoadIconA(programInstance, MAKEINTRESOURCEA(IDI_APP));
     SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));

@@ -153,7 +153,7 @@ TEST_F(MainWindowMessages, UnknownCommandsAndSystemCommandsDoNothingAndYieldZero
     for (WPARAM command : {WPARAM{SC_CLOSE}, WPARAM{SC_MINIMIZE}, WPARAM{SC_MOVE}, WPARAM{IDC_QUIT}})
         EXPECT_EQ(0, MainDialogProc(window, WM_SYSCOMMAND, command, 0)) << command;
     EXPECT_EQ(0, MainDialogProc(window, WM_USER + 7, 1, 2));
-    EXPECT_EQ(0, MainDialogProc(window, WM_DROPFILES, 0, 0));
+    EXPECT_EQ(0, MainDialogProc(window, WM_DROPFILES, 0, 0));  // a drop message without a drop
 
     EXPECT_FALSE(QueuedClose(window));
     EXPECT_TRUE(IsWindow(window));
