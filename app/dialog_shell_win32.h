@@ -34,5 +34,5 @@ void CopyResultToClipboard(HWND window);
 void AcceptDroppedFiles(HWND window);
 // Takes a drop on the window: one file as Browse... takes a chosen one; anything else
 // leaves File and Source as they are and says why in the MD5 field, and a window
-// disabled under a modal box is left as it is. Always releases the drop; returns 0.
-INT_PTR TakeDroppedFiles(HWND window, HDROP drop);
+// disabled under a modal box is left as it is. Always releases the drop.
+void TakeDroppedFiles(HWND window, HDROP drop);

@@ -21,7 +21,8 @@ const char* DroppedFile(HDROP drop, wchar_t (&path)[kChosenPathSize])
         return kDroppedSeveralText;
     // Asked first, as a name too long for the buffer would be handed over cut.
     const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
-    if (length == 0 || length >= static_cast<UINT>(kChosenPathSize) || DragQueryFileW(drop, 0, path, kChosenPathSize) != length)
+    if (length == 0 || length >= static_cast<UINT>(kChosenPathSize) ||
+        DragQueryFileW(drop, 0, path, kChosenPathSize) != length)
         return kDroppedNamelessText;
     const DWORD attributes = GetFileAttributesW(path);
     // A name that cannot be looked at is taken still: Calc MD5 then says it cannot be opened.
@@ -32,8 +33,10 @@ const char* DroppedFile(HDROP drop, wchar_t (&path)[kChosenPathSize])
 
 LRESULT CALLBACK SourceProc(HWND source, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_DROPFILES)
-        return TakeDroppedFiles(GetParent(source), reinterpret_cast<HDROP>(wParam));
+    if (message == WM_DROPFILES) {
+        TakeDroppedFiles(GetParent(source), reinterpret_cast<HDROP>(wParam));
+        return 0;  // handled
+    }
     return CallWindowProcA(sourceEditProc, source, message, wParam, lParam);
 }
 
@@ -44,14 +47,15 @@ void AcceptDroppedFiles(HWND window)
     // Source accepts files by its template, so a drop over it reaches Source itself;
     // one over any other control, the disabled File among them, reaches the window.
     DragAcceptFiles(window, TRUE);
+    // Fails only where the window has no Source; then SourceProc never runs.
     sourceEditProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(GetDlgItem(window, IDC_SOURCE), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SourceProc)));
 }
 
-INT_PTR TakeDroppedFiles(HWND window, HDROP drop)
+void TakeDroppedFiles(HWND window, HDROP drop)
 {
     if (!drop)
-        return 0;  // a message of no drop, which any program may send: nothing to take or release
+        return;  // a message of no drop, which any program may send: nothing to take or release
     // While the About box or the Open dialog is up the window is disabled, and a drop
     // must not change what stands behind it.
     if (IsWindowEnabled(window)) {
@@ -62,5 +66,4 @@ INT_PTR TakeDroppedFiles(HWND window, HDROP drop)
             TakeChosenFile(window, path);
     }
     DragFinish(drop);
-    return 0;
 }

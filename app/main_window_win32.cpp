@@ -49,6 +49,13 @@ INT_PTR OnSysCommand(HWND window, WPARAM wParam)
     return 0;
 }
 
+INT_PTR OnDropFiles(HWND window, WPARAM wParam)
+{
+    TakeDroppedFiles(window, reinterpret_cast<HDROP>(wParam));
+    // The platform's default does nothing with a drop, so it may have its turn.
+    return 0;
+}
+
 INT_PTR OnClose(HWND window)
 {
     DestroyWindow(window);
@@ -75,7 +82,7 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SYSCOMMAND:
         return OnSysCommand(window, wParam);
     case WM_DROPFILES:
-        return TakeDroppedFiles(window, reinterpret_cast<HDROP>(wParam));
+        return OnDropFiles(window, wParam);
     case WM_CLOSE:
         return OnClose(window);
     case WM_DESTROY:
