@@ -102,45 +102,10 @@ TEST(ChosenPath, ShortPathServesOnlyWhereItConvertsExactly)
 
 // ---- Browse... and drops ----
 
-// A file chosen by either way, whichever its name.
 class ChoosingTest : public MainWindowTest {
 protected:
-    // Where the code page holds the name, the File field shows it; where it does not,
-    // the File field is the short path of the same file, or is left alone with a
-    // message: never the look-alike, and Calc MD5 never shows another file's digest.
-    // `choose` chooses the file and says whether it was taken.
-    void ExpectEveryNameIsTheChosenFileOrNone(const std::function<bool(const std::wstring&)>& choose)
-    {
-        for (const NameInCodePages& row : kNames) {
-            ScratchFolder rowFolder;
-            const std::vector<unsigned char> content = RandomBytes(5000, 21);
-            const std::wstring path = rowFolder.Write(row.name, content);
-            std::string lookAlikeDigest = "<none>";
-            if (row.lookAlike) {
-                const std::vector<unsigned char> other = RandomBytes(5000, 22);
-                rowFolder.Write(row.lookAlike, other);
-                lookAlikeDigest = OracleMd5Hex(other.data(), other.size());
-            }
-            SetText(IDC_FILE, "C:\\earlier\\choice.txt");
-            SetText(IDC_MD5, "");
-
-            const bool chose = choose(path);
-            const char* exact = ExactInThisCodePage(row);
-            if (exact) {
-                EXPECT_TRUE(chose) << exact;
-                EXPECT_STRCASEEQ((rowFolder.PathOf("") + exact).c_str(), Text(IDC_FILE).c_str());
-            }
-            if (chose) {
-                EXPECT_EQ(1, MainDialogProc(window, WM_COMMAND, IDC_CALC, 0)) << Text(IDC_FILE);
-                const std::string shown = Text(IDC_MD5);
-                EXPECT_EQ(OracleMd5Hex(content.data(), content.size()), shown.substr(0, 32)) << Text(IDC_FILE);
-                EXPECT_NE(lookAlikeDigest, shown.substr(0, 32));
-            } else {
-                EXPECT_EQ(kNameUnusable, Text(IDC_MD5));
-                EXPECT_EQ("C:\\earlier\\choice.txt", Text(IDC_FILE));
-            }
-        }
-    }
+    // `choose` chooses the file, by Browse... or a drop; 1 when it was taken.
+    void ExpectEveryNameIsTheChosenFileOrNone(const std::function<INT_PTR(const std::wstring&)>& choose);
 };
 
 class BrowseTest : public ChoosingTest {
@@ -181,9 +146,88 @@ TEST_F(BrowseTest, ChosenFileFillsFileEmptiesTheOthersAndTheNextCalcDigestsIt)
     EXPECT_TRUE(std::regex_match(result.substr(32), std::regex(":[0-9]+ ms used"))) << result;
 }
 
+// Where the code page holds the name, the File field shows it; where it does not,
+// the File field is the short path of the same file, or is left alone with a
+// message: never the look-alike, and Calc MD5 never shows another file's digest.
+void ChoosingTest::ExpectEveryNameIsTheChosenFileOrNone(const std::function<INT_PTR(const std::wstring&)>& choose)
+{
+    for (const NameInCodePages& row : kNames) {
+        ScratchFolder rowFolder;
+        const std::vector<unsigned char> content = RandomBytes(5000, 21);
+        const std::wstring path = rowFolder.Write(row.name, content);
+        std::string lookAlikeDigest = "<none>";
+        if (row.lookAlike) {
+            const std::vector<unsigned char> other = RandomBytes(5000, 22);
+            rowFolder.Write(row.lookAlike, other);
+            lookAlikeDigest = OracleMd5Hex(other.data(), other.size());
+        }
+        SetText(IDC_FILE, "C:\\earlier\\choice.txt");
+        SetText(IDC_MD5, "");
+
+        const INT_PTR chose = choose(path);
+        const char* exact = ExactInThisCodePage(row);
+        if (exact) {
+            EXPECT_EQ(1, chose) << exact;
+            EXPECT_STRCASEEQ((rowFolder.PathOf("") + exact).c_str(), Text(IDC_FILE).c_str());
+        }
+        if (chose == 1) {
+            EXPECT_EQ(1, MainDialogProc(window, WM_COMMAND, IDC_CALC, 0)) << Text(IDC_FILE);
+            const std::string shown = Text(IDC_MD5);
+            EXPECT_EQ(OracleMd5Hex(content.data(), content.size()), shown.substr(0, 32)) << Text(IDC_FILE);
+            EXPECT_NE(lookAlikeDigest, shown.substr(0, 32));
+        } else {
+            EXPECT_EQ(kNameUnusable, Text(IDC_MD5));
+            EXPECT_EQ("C:\\earlier\\choice.txt", Text(IDC_FILE));
+        }
+    }
+}
+
 TEST_F(BrowseTest, NameBeyondAsciiIsTheChosenFileOrNone)
 {
-    ExpectEveryNameIsTheChosenFileOrNone([this](const std::wstring& path) { return Browse(path) == 1; });
+    ExpectEveryNameIsTheChosenFileOrNone([this](const std::wstring& path) { return Browse(path); });
+}
+
+// Over Source, which takes the drop itself, and anywhere else, where the window does.
+TEST_F(ChoosingTest, DroppedNameBeyondAsciiIsTheDroppedFileOrNone)
+{
+    for (const HWND target : {Item(IDC_SOURCE), window}) {
+        ExpectEveryNameIsTheChosenFileOrNone([&](const std::wstring& path) -> INT_PTR {
+            SetText(IDC_SOURCE, "typed before");  // which Calc MD5 would digest, were it left
+            Drop(target, {path});
+            return Text(IDC_FILE) != "C:\\earlier\\choice.txt";
+        });
+    }
+}
+
+// What is not one file changes neither File nor Source, and the MD5 field says why;
+// under a modal box, which disables the window, nothing changes at all.
+TEST_F(MainWindowTest, DropOfAnythingButOneFileLeavesFileAndSource)
+{
+    ScratchFolder folder;
+    const std::wstring one = folder.Write(std::wstring(L"one.bin"), {'1'});
+    const std::wstring subfolder = one.substr(0, one.rfind(L'\\'));
+    const struct {
+        std::vector<std::wstring> names;
+        BOOL windowEnabled;
+        std::string shown;
+    } rows[] = {
+        {{subfolder}, TRUE, kDroppedFolder},
+        {{one, one}, TRUE, kDroppedSeveral},
+        {{}, TRUE, kDroppedNameless},  // the platform counts an empty list as one item of no name
+        {{L"C:\\" + std::wstring(3000, L'n')}, TRUE, kDroppedNameless},  // longer than any path taken
+        {{one}, FALSE, "an older result"},
+    };
+    for (const auto& row : rows) {
+        SetText(IDC_FILE, "C:\\earlier\\choice.txt");
+        SetText(IDC_SOURCE, "typed before");
+        SetText(IDC_MD5, "an older result");
+        EnableWindow(window, row.windowEnabled);
+        Drop(window, row.names);
+        EnableWindow(window, TRUE);
+        EXPECT_EQ(row.shown, Text(IDC_MD5)) << row.names.size() << " names";
+        EXPECT_EQ("C:\\earlier\\choice.txt", Text(IDC_FILE));
+        EXPECT_EQ("typed before", Text(IDC_SOURCE));
+    }
 }
 
 TEST_F(BrowseTest, CancelLeavesEveryFieldExactlyAsItWas)
@@ -198,59 +242,6 @@ TEST_F(BrowseTest, CancelLeavesEveryFieldExactlyAsItWas)
     EXPECT_EQ("C:\\earlier\\choice.txt", Text(IDC_FILE));
     EXPECT_EQ("typed text", Text(IDC_SOURCE));
     EXPECT_EQ("900150983CD24FB0D6963F7D28E17F72", Text(IDC_MD5));
-}
-
-// Dropped over Source, which takes it itself, or anywhere else, where the window
-// does: one file is taken as Browse... takes it.
-TEST_F(ChoosingTest, DroppedNameBeyondAsciiIsTheDroppedFileOrNone)
-{
-    for (const int target : {IDC_SOURCE, 0}) {
-        SCOPED_TRACE(target ? "over Source" : "over the window");
-        ExpectEveryNameIsTheChosenFileOrNone([&](const std::wstring& path) {
-            SetText(IDC_SOURCE, "typed before");
-            Drop(target ? Item(target) : window, {path});
-            const bool taken = Text(IDC_FILE) != "C:\\earlier\\choice.txt";
-            if (taken) {
-                EXPECT_EQ("", Text(IDC_SOURCE));
-                EXPECT_EQ("", Text(IDC_MD5));
-                EXPECT_EQ(IDC_CALC, FocusId());
-            }
-            return taken;
-        });
-    }
-}
-
-// What is not one file changes neither File nor Source, and the MD5 field says why;
-// under a modal box, which disables the window, nothing changes at all.
-TEST_F(MainWindowTest, DropOfAnythingButOneFileLeavesFileAndSource)
-{
-    ScratchFolder folder;
-    const std::wstring one = folder.Write(std::wstring(L"one.bin"), {'1'});
-    const std::wstring two = folder.Write(std::wstring(L"two.bin"), {'2'});
-    const std::wstring subfolder = one.substr(0, one.rfind(L'\\') + 1) + L"sub";
-    ASSERT_TRUE(CreateDirectoryW(subfolder.c_str(), nullptr));
-    struct Row {
-        std::vector<std::wstring> names;
-        bool windowEnabled;
-        std::string shown;
-    } rows[] = {
-        {{subfolder}, true, kDroppedFolder},
-        {{one, two}, true, kDroppedSeveral},
-        {{}, true, kDroppedNameless},  // the platform counts an empty list as one item of no name
-        {{L"C:\\" + std::wstring(3000, L'n')}, true, kDroppedNameless},  // longer than any path taken
-        {{one}, false, "an older result"},
-    };
-    for (const Row& row : rows) {
-        SetText(IDC_FILE, "C:\\earlier\\choice.txt");
-        SetText(IDC_SOURCE, "typed before");
-        SetText(IDC_MD5, "an older result");
-        EnableWindow(window, row.windowEnabled);
-        Drop(window, row.names);
-        EnableWindow(window, TRUE);
-        EXPECT_EQ(row.shown, Text(IDC_MD5)) << row.names.size() << " names";
-        EXPECT_EQ("C:\\earlier\\choice.txt", Text(IDC_FILE));
-        EXPECT_EQ("typed before", Text(IDC_SOURCE));
-    }
 }
 
 // ---- Copyto clipboard ----

@@ -53,51 +53,48 @@ TEST(CalculateCommand, SourceLengthLimitCountsBytes)
     EXPECT_TRUE(CalculateCommand(form, clock));
     EXPECT_EQ(OracleOf(longest), form.md5);
 
-    // The longest Source, read as bytes or, as Windows reads it, in whole characters:
-    // 2047 double-byte characters in 936, and in UTF-8 two letters and 1023 characters
-    // of 4 bytes.
-    const auto repeated = [](std::string text, const char* character, int count) {
-        for (int i = 0; i < count; ++i)
+    // 2047 double-byte characters make 4094 bytes, read as bytes or, as Windows
+    // reads them, in whole characters.
+    std::string doubleByte;
+    for (int i = 0; i < 2047; ++i)
+        doubleByte += "\xC4\xE3";
+    for (const Reads reads : {Reads::Bytes, Reads::WholeCharactersIn936}) {
+        form = FakeForm(doubleByte, "path", reads);
+        EXPECT_TRUE(CalculateCommand(form, clock));
+        EXPECT_EQ(OracleOf(doubleByte), form.md5);
+    }
+
+    const auto utf8 = [](const char* start, const char* character, int count) {
+        std::string text = start;
+        while (count-- > 0)
             text += character;
         return text;
     };
-    const std::string doubleByte = repeated("", "\xC4\xE3", 2047);
     const char* const threeBytes = "\xE4\xBD\xA0";     // U+4F60
     const char* const fourBytes = "\xF0\x9F\x98\x80";  // U+1F600
-    struct Read {
+    const constexpr Reads bytes = Reads::Bytes, whole936 = Reads::WholeCharactersIn936;
+    struct Refused {
         std::string source;
         Reads reads;
     };
-    const Read hashed[] = {
-        {doubleByte, Reads::Bytes},
-        {doubleByte, Reads::WholeCharactersIn936},
-        {repeated("ab", fourBytes, 1023), Reads::WholeCharactersInUtf8},
-    };
-    for (const Read& row : hashed) {
-        form = FakeForm(row.source, "path", row.reads);
-        EXPECT_TRUE(CalculateCommand(form, clock));
-        EXPECT_EQ(OracleOf(row.source), form.md5);
-    }
-
-    const Read refused[] = {
-        {std::string(4095, 'q'), Reads::Bytes},
-        {std::string(4096, 'q'), Reads::Bytes},
-        {std::string(10000, 'q'), Reads::Bytes},
+    const Refused refused[] = {
+        {std::string(4095, 'q'), bytes},
+        {std::string(4096, 'q'), bytes},
+        {std::string(10000, 'q'), bytes},
         // Read in whole characters within 4096 bytes, each of these would stop at 4094
         // or 4095 bytes, one character short: all must be refused however the read stops.
-        {doubleByte + "\xC4\xE3", Reads::WholeCharactersIn936},
-        {"a" + doubleByte, Reads::WholeCharactersIn936},
-        {"ab" + doubleByte, Reads::WholeCharactersIn936},
-        {"abc" + doubleByte, Reads::WholeCharactersIn936},
-        {doubleByte + doubleByte, Reads::WholeCharactersIn936},
-        // Where the code page is UTF-8, a read within 4096 bytes would stop at 4094 bytes
-        // or fewer for each of these, up to three bytes short.
-        {repeated("ab", threeBytes, 1365), Reads::WholeCharactersInUtf8}, // 4097 bytes
-        {repeated("ab", threeBytes, 1366), Reads::WholeCharactersInUtf8}, // 4100
-        {repeated("a", fourBytes, 1024), Reads::WholeCharactersInUtf8},   // 4097
-        {repeated("ab", fourBytes, 1024), Reads::WholeCharactersInUtf8},  // 4098
+        {doubleByte + "\xC4\xE3", whole936},
+        {"a" + doubleByte, whole936},
+        {"ab" + doubleByte, whole936},
+        {"abc" + doubleByte, whole936},
+        {doubleByte + doubleByte, whole936},
+        // Where the code page is UTF-8, each of these would stop at 4094 bytes or fewer.
+        {utf8("ab", threeBytes, 1365), Reads::WholeCharactersInUtf8},  // 4097 bytes
+        {utf8("ab", threeBytes, 1366), Reads::WholeCharactersInUtf8},  // 4100
+        {utf8("a", fourBytes, 1024), Reads::WholeCharactersInUtf8},    // 4097
+        {utf8("ab", fourBytes, 1024), Reads::WholeCharactersInUtf8},   // 4098
     };
-    for (const Read& row : refused) {
+    for (const Refused& row : refused) {
         form = FakeForm(row.source, "path kept", row.reads);
         EXPECT_FALSE(CalculateCommand(form, clock)) << row.source.size() << " bytes";
         EXPECT_EQ((std::vector<std::string>{kWaiting, kTooLong}), form.md5Writes);

@@ -160,30 +160,21 @@ void MainWindowTest::Press(UINT key)
     pump.Run(window);
 }
 
-HDROP MakeDrop(const std::vector<std::wstring>& names, size_t slack)
+void MainWindowTest::Drop(HWND target, const std::vector<std::wstring>& names, size_t slack)
 {
     std::wstring list;
     for (const std::wstring& name : names)
         list += name + L'\0';
-    list += L'\0';
-    const size_t bytes = sizeof(DROPFILES) + list.size() * sizeof(wchar_t) + slack;
-    const HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(block));
-    if (!drop) {
-        ADD_FAILURE() << "no memory for a drop of " << bytes << " bytes";
-        return nullptr;
-    }
+    const size_t listBytes = (list.size() + 1) * sizeof(wchar_t);
+    const HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + listBytes + slack);
+    auto* const drop = static_cast<DROPFILES*>(GlobalLock(block));
+    ASSERT_NE(nullptr, drop) << "no memory for a drop";
     drop->pFiles = sizeof(DROPFILES);
     drop->fWide = TRUE;
-    std::memcpy(drop + 1, list.data(), list.size() * sizeof(wchar_t));
+    std::memcpy(drop + 1, list.c_str(), listBytes);
     GlobalUnlock(block);
-    return static_cast<HDROP>(block);
-}
-
-void MainWindowTest::Drop(HWND target, const std::vector<std::wstring>& names, size_t slack)
-{
     // Posted, as the system posts it, so that it goes through the program's loop.
-    EXPECT_TRUE(PostMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(names, slack)), 0));
+    EXPECT_TRUE(PostMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0));
     pump.Run(window);
 }
 

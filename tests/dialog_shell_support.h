@@ -82,11 +82,6 @@ void AnswerOpenDialog(HWND dialog, OpenDialogSeen& seen, const std::string& path
 INT_PTR BrowseThroughOpenDialog(HWND window, MessagePump& pump, const std::wstring& path, OpenDialogSeen& seen);
 INT_PTR BrowseThroughOpenDialog(HWND window, MessagePump& pump, const std::string& path, OpenDialogSeen& seen);
 
-// A drop of `names` as the shell hands it over: a movable DROPFILES block with the
-// names in wide characters, each with its zero and one zero more after the last;
-// `slack` zero bytes follow, so that a block never released shows in the memory.
-HDROP MakeDrop(const std::vector<std::wstring>& names, size_t slack = 0);
-
 // Makes the clipboard's plain text `text`, through a window of its own.
 void PutClipboardText(const std::string& text);
 // The clipboard's CF_TEXT, or "<none>" when it has none.
@@ -107,8 +102,9 @@ protected:
 
     // Sends a key, down and up, to the focused control and lets the window handle it.
     void Press(UINT key);
-    // Drops `names` on `target` (Source or the window itself) as the system does, and
-    // lets the window handle it.
+    // Drops `names` on `target` (Source or the window itself) as the shell does, in a
+    // movable DROPFILES block of wide names, each with its zero, and one zero more;
+    // `slack` bytes follow. Then lets the window handle it.
     void Drop(HWND target, const std::vector<std::wstring>& names, size_t slack = 0);
 
     HWND window = nullptr;
