@@ -42,7 +42,7 @@ runs=${1:-7}
 
 if [ "$wine" = 1 ] && [ -z "${DISPLAY:-}" ]; then
     # One virtual X server for every run.
-    exec xvfb-run -a -s '-screen 0 1280x1024x24' bash "$0" --wine "$runs"
+    exec scripts/with_display.sh bash "$0" --wine "$runs"
 fi
 
 driver=${HARNOX_MD5SUM:-build/perf/bench/harnox_md5sum}

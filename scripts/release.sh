@@ -260,7 +260,7 @@ done
 
 pack "$work/release.zip" "$commit" "$commit_time"
 if [ -e "$zip" ] && ! cmp -s "$zip" "$work/release.zip"; then
-    refuse "$zip is there already and holds another release of this version: a new release needs a version of its own in res/harnox.rc (or remove the old zip)"
+    refuse "$zip is there already and holds another release of this version: a new release needs a version of its own in CMakeLists.txt's project(Harnox VERSION ...) (or remove the old zip)"
 fi
 mkdir -p release
 cp "$work/release.zip" "$zip.partial"

@@ -38,6 +38,8 @@ for tree in "$@"; do
     if [ "$tree" = mingw32 ] && ! scripts/runs_x86_32.sh >/dev/null; then
         runner=("$PWD/scripts/emulate_x86_32.sh" run)
     fi
+    # Each run under a virtual X server of its own, even where there is a display.
+    runner+=("$PWD/scripts/with_display.sh" --new)
     for ((run = 1; run <= runs; run++)); do
         WINEPREFIX=$PWD/$dir/wineprefix /usr/lib/wine/wineserver -k 2>/dev/null
         rm -rf "$dir/wineprefix"
@@ -50,8 +52,7 @@ for tree in "$@"; do
         log=$dir/Testing/Temporary/LastTestsFailed.log
         rm -f "$log"
         started=$SECONDS
-        if (cd "$dir" && "${runner[@]}" xvfb-run -a -s '-screen 0 1280x1024x24' \
-            ctest --output-on-failure -j "$(nproc)" >"Testing/repeat-$run.log" 2>&1); then
+        if (cd "$dir" && "${runner[@]}" ctest --output-on-failure -j "$(nproc)" >"Testing/repeat-$run.log" 2>&1); then
             outcome=passed
         else
             failed_runs=$((failed_runs + 1))

@@ -25,7 +25,7 @@ if [ "${1:-}" != --on-display ]; then
             -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake -DHARNOX_MINGW_THREADS=win32 \
             -DHARNOX_DIST_DIR="$PWD/build/screenshot/dist" >/dev/null
     cmake --build build/screenshot/mingw64 --target harnox -j "$(nproc)"
-    exec xvfb-run -a -s '-screen 0 1024x400x24' "$0" --on-display
+    exec scripts/with_display.sh --new --screen 1024x400x24 "$0" --on-display
 fi
 
 # Through the tree's runner (build/screenshot/mingw64/wine-run.sh): wine64's own loader

@@ -79,10 +79,11 @@ run_ctest() {
     if [ "$emulated" = 1 ]; then
         runner=("$PWD/scripts/emulate_x86_32.sh" run)
     fi
-    # The Windows tests under one virtual X server when there is no display.
-    if [ -z "${DISPLAY:-}" ] && [ -f "build/$dir/wine-run.sh" ]; then
-        runner+=(xvfb-run -a -s '-screen 0 1280x1024x24')
-        echo "=== (under Xvfb, a virtual X server)"
+    # The Windows tests on the display, or where there is none all on one virtual X
+    # server, which those that need the desktop take turns at (RESOURCE_LOCK desktop).
+    if [ -f "build/$dir/wine-run.sh" ]; then
+        runner+=("$PWD/scripts/with_display.sh")
+        [ -n "${DISPLAY:-}" ] || echo "=== (under Xvfb, a virtual X server)"
     fi
     if (cd "build/$dir" && "${runner[@]}" ctest --output-on-failure -j "$(nproc)"); then
         passed "$dir" "${how%% (*}"

@@ -137,9 +137,9 @@ TEST(CalculateCommand, FileDigestShowsItsTime)
     EXPECT_TRUE(clock.readings.empty());
 }
 
-// Nothing here forces a compression: the one every digest uses is the one chosen
-// when the program started, by its own timings, before any command read its clock.
-TEST(CalculateCommand, DigestsUseTheCompressionChosenAtStart)
+// Nothing in this test program forces a compression, as nothing in the program does:
+// the one in use, which every digest takes, is the one chosen at start by its timings.
+TEST(VariantChoice, TheOneChosenAtStartIsInUseWhereNothingForcesAnother)
 {
     const Md5Choice choice = Md5ChoiceAtStart();
     EXPECT_EQ(choice.variant, Md5ActiveVariant());
@@ -272,14 +272,31 @@ TEST(ElapsedMilliseconds, IsDoubleArithmeticWhateverTheX87ControlWord)
 }
 #endif
 
-TEST(ElapsedMilliseconds, TimesBeyondTheRangeAreHeldAtItsEnds)
+TEST(ElapsedMilliseconds, TimesOutsideTheRangeAreHeldAtItsEndsAndNaNGivesZero)
 {
-    EXPECT_EQ(INT32_MAX, ElapsedMilliseconds(0, int64_t{1} << 62, 1));
-    EXPECT_EQ(INT32_MAX, ElapsedMilliseconds(0, 5, 0));
-    EXPECT_EQ(0, ElapsedMilliseconds(0, 0, 0));
+    // Start, end, frequency; the milliseconds. On a 1 Hz counter each count is exactly
+    // 1000 ms, so the rows either side of an end lie clear of rounding.
+    const struct {
+        int64_t start, end, frequency;
+        int32_t expected;
+    } table[] = {
+        {0, 2147483, 1, 2147483000},
+        {0, 2147484, 1, INT32_MAX},
+        {0, int64_t{1} << 62, 1, INT32_MAX},
+        {0, 5, 0, INT32_MAX},  // +5 / 0 is +infinity
+        {0, -2147483, 1, -2147483000},
+        {0, -2147484, 1, INT32_MIN},
+        {int64_t{1} << 62, 0, 1, INT32_MIN},
+        {5, 0, 0, INT32_MIN},  // -5 / 0 is -infinity
+        {0, 0, 0, 0},          // 0 / 0 is NaN
+        {7, 7, 0, 0},
+    };
+    for (const auto& row : table)
+        EXPECT_EQ(row.expected, ElapsedMilliseconds(row.start, row.end, row.frequency))
+            << row.start << " to " << row.end << " at " << row.frequency;
 }
 
-TEST(SystemClock, CountsForwardAtItsFrequency)
+TEST(SystemClock, HasAFrequencyAndNeverCountsBack)
 {
     SystemClock clock;
     EXPECT_GT(clock.Frequency(), 0);

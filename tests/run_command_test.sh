@@ -10,7 +10,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 
 if [ "${1:-}" != --on-display ]; then
-    exec xvfb-run -a -s '-screen 0 1024x768x24' "$0" --on-display
+    exec scripts/with_display.sh --new --screen 1024x768x24 "$0" --on-display
 fi
 
 if scripts/runs_x86_32.sh >/dev/null; then

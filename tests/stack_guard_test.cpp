@@ -1,5 +1,6 @@
-// The stack guard of the Windows programs, seen from outside: stack_overrun, built and
-// linked as the shipped programs are, run in each of its modes as a process of its own.
+// The stack guard of the Windows programs, seen from outside: stack_overrun, built with
+// the shipped programs' options and guard (tests/CMakeLists.txt says what differs), run
+// in each of its modes as a process of its own.
 #include <windows.h>
 
 #include <gtest/gtest.h>

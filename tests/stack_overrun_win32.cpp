@@ -1,5 +1,6 @@
-// A program of the test build, compiled and linked as the shipped ones are, that
-// overruns a local array on request; stack_guard_test runs it and reads its exit code.
+// A program of the test build that overruns a local array on request; stack_guard_test
+// runs it and reads its exit code. It has the shipped programs' compile and link
+// options and stack guard (tests/CMakeLists.txt says what differs).
 //
 //   stack_overrun overrun   writes 64 bytes past a 16-byte array, then returns
 //   stack_overrun fits      writes the array's 16 bytes alone, then returns

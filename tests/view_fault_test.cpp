@@ -171,8 +171,9 @@ TEST_P(ViewCopyGuard, CopiesThatRunIntoUnreadableMemoryFailAndWriteNothing)
 
 TEST_P(ViewCopyGuard, EveryShortLengthFaultingAtEitherEndWritesNothing)
 {
-    // Short copies load from both ends of their range before they store: a fault in
-    // the last byte or in the first must still leave the destination as it was.
+    // A copy up to 2 KiB is loaded whole before anything is stored, a 64-byte block
+    // into registers and any other length into a buffer on the stack: a fault in the
+    // last byte or in the first must still leave the destination as it was.
     Pages pages(4);
     pages.MakeUnreadable(2);
     const unsigned char* fence = pages.Page(2);
@@ -497,7 +498,7 @@ TEST(ViewCopyGuardWin32, FaultsOutsideTheGuardedSourceGoOnToLaterHandlers)
 
 #else
 
-// Installs the guard's handler, as the first read of any file does.
+// Installs the guard's handler, as MappedFile's Open does before it maps a file's first view.
 void InstallGuard()
 {
     unsigned char byte = 1;
