@@ -8,11 +8,9 @@
 #include <utility>
 #include <vector>
 
-// How a field's read stops when the text does not fit: as the plain bytes it has
-// room for, as Wine's read does in code page 936 (it keeps a cut character's lead
-// byte), or in whole characters, as Windows' read does: in code page 936, where a
-// lead byte is 81 to FE and its character two bytes, or where the code page is
-// UTF-8, whose characters take up to 4 bytes.
+// How a read stops where the text does not fit: at the byte, as Wine's read does
+// (it keeps a cut character's lead byte), or before the cut character, as Windows'
+// read does in code page 936 (lead bytes 81 to FE) and where the code page is UTF-8.
 enum class Reads { Bytes, WholeCharactersIn936, WholeCharactersInUtf8 };
 
 // Fields that behave as a dialog's edit fields do: a read copies at most size - 1
@@ -41,14 +39,12 @@ struct FakeForm {
     int Copy(const std::string& field, char* buffer, int size) const
     {
         int count = static_cast<int>(field.size()) < size - 1 ? static_cast<int>(field.size()) : size - 1;
-        if (count < static_cast<int>(field.size())) {
-            if (reads == Reads::WholeCharactersIn936 && EndsInLeadByte(field, count))
-                --count;
-            // The first byte left out continues a character: that character is left out whole.
-            while (reads == Reads::WholeCharactersInUtf8 && count > 0 &&
-                   (static_cast<unsigned char>(field[static_cast<size_t>(count)]) & 0xC0) == 0x80)
-                --count;
-        }
+        if (reads == Reads::WholeCharactersIn936 && count < static_cast<int>(field.size()) && EndsInLeadByte(field, count))
+            --count;
+        // Where the first byte left out continues a character, all of that character is.
+        while (reads == Reads::WholeCharactersInUtf8 && count > 0 && count < static_cast<int>(field.size()) &&
+               (field[static_cast<size_t>(count)] & 0xC0) == 0x80)
+            --count;
         std::memcpy(buffer, field.data(), static_cast<size_t>(count));
         buffer[count] = '\0';
         return count;

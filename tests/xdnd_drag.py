@@ -30,18 +30,15 @@ def answer_until(name):
     """Hands the file over as text/uri-list whenever asked, until the message `name`."""
     deadline = time.monotonic() + 60  # Wine emulated by qemu-i386 is slow
     while time.monotonic() < deadline:
-        if not screen.pending_events():
-            time.sleep(0.005)
-            continue
-        got = screen.next_event()
-        if got.type == X.SelectionRequest:
+        got = screen.next_event() if screen.pending_events() else time.sleep(0.005)
+        if got and got.type == X.SelectionRequest:
             given = got.target == atom("text/uri-list")
             if given:
                 got.requestor.change_property(got.property, got.target, 8, f"file://{quote(path)}\r\n".encode())
             got.requestor.send_event(event.SelectionNotify(time=got.time, requestor=got.requestor, selection=got.selection,
                                                            target=got.target, property=got.property if given else X.NONE))
             screen.flush()
-        elif got.type == X.ClientMessage and got.client_type == atom(name):
+        elif got and got.type == X.ClientMessage and got.client_type == atom(name):
             return got
     sys.exit(f"no {name} from the target")
 
@@ -49,7 +46,6 @@ def answer_until(name):
 send("XdndEnter", version << 24, atom("text/uri-list"), 0, 0)
 send("XdndPosition", 0, (x << 16) | y, X.CurrentTime, atom("XdndActionCopy"))
 if not answer_until("XdndStatus").data[1][1] & 1:
-    send("XdndLeave", 0, 0, 0, 0)
     sys.exit("the target refused the drop")
 send("XdndDrop", 0, X.CurrentTime, 0, 0)
 answer_until("XdndFinished")
