@@ -39,10 +39,11 @@ struct FakeForm {
     int Copy(const std::string& field, char* buffer, int size) const
     {
         int count = static_cast<int>(field.size()) < size - 1 ? static_cast<int>(field.size()) : size - 1;
-        if (reads == Reads::WholeCharactersIn936 && count < static_cast<int>(field.size()) && EndsInLeadByte(field, count))
+        const bool cut = count < static_cast<int>(field.size());
+        if (reads == Reads::WholeCharactersIn936 && cut && EndsInLeadByte(field, count))
             --count;
         // Where the first byte left out continues a character, all of that character is.
-        while (reads == Reads::WholeCharactersInUtf8 && count > 0 && count < static_cast<int>(field.size()) &&
+        while (reads == Reads::WholeCharactersInUtf8 && cut && count > 0 &&
                (field[static_cast<size_t>(count)] & 0xC0) == 0x80)
             --count;
         std::memcpy(buffer, field.data(), static_cast<size_t>(count));
