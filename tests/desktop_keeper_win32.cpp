@@ -31,7 +31,8 @@ int Hold(HANDLE held)
     // taking the focus.
     if (!CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr))
         return Fail("no window on the desktop");
-    SetEvent(held);
+    if (!SetEvent(held))
+        return Fail("could not tell that the desktop is held");
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0)
         DispatchMessageA(&message);
