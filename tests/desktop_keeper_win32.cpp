@@ -18,6 +18,9 @@
 namespace {
 
 const char kHeldEventName[] = "harnox_desktop_held";
+// Each wait gives up well before the fixture's own time limit, so that its message is seen.
+const DWORD kPatienceMs = 60000;
+const DWORD kPollMs = 100;
 
 int Fail(const char* what)
 {
@@ -47,9 +50,8 @@ bool ClipboardManagerHasTakenTheClipboard()
     if (!owner || !GetClassNameA(owner, className, sizeof className))
         return false;
     DWORD ownerProcess = 0, desktopProcess = 0;
-    GetWindowThreadProcessId(owner, &ownerProcess);
-    GetWindowThreadProcessId(GetDesktopWindow(), &desktopProcess);
-    return std::strcmp(className, "__wine_clipboard_manager") == 0 && ownerProcess == desktopProcess;
+    return std::strcmp(className, "__wine_clipboard_manager") == 0 && GetWindowThreadProcessId(owner, &ownerProcess) &&
+           GetWindowThreadProcessId(GetDesktopWindow(), &desktopProcess) && ownerProcess == desktopProcess;
 }
 
 int StartHolder(HANDLE held)
@@ -65,11 +67,11 @@ int StartHolder(HANDLE held)
         return Fail("the holder did not start");
     CloseHandle(holder.hThread);
     const HANDLE waits[] = {held, holder.hProcess};
-    const DWORD woken = WaitForMultipleObjects(2, waits, FALSE, 300000);
+    const DWORD woken = WaitForMultipleObjects(2, waits, FALSE, kPatienceMs);
     CloseHandle(holder.hProcess);
     if (woken != WAIT_OBJECT_0)
         return Fail("the holder ended, or never came onto the desktop");
-    for (int tries = 0; tries < 3000; ++tries, Sleep(100)) {
+    for (DWORD waited = 0; waited < kPatienceMs; waited += kPollMs, Sleep(kPollMs)) {
         if (ClipboardManagerHasTakenTheClipboard())
             return 0;
     }
